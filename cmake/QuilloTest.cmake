@@ -1,0 +1,26 @@
+# GoogleTest from Debian's sources, built with the project's cross compiler,
+# and the wrapper through which ctest runs each test program under Wine.
+
+configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+
+if(BUILD_TESTING)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(GoogleTest)
+endif()
+
+# quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2)
+# One test program; every TEST in its sources becomes one ctest test.
+function(quillo_add_gtest name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_LIST added)
+  set_tests_properties(${added} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+TEST(Harness, RunsUnderWine) { EXPECT_NE(GetCurrentProcessId(), 0u); }
