@@ -1,0 +1,12 @@
+#pragma once
+// What the device model uses to raise the kernel driver's own notifications:
+// the connection layer queues a copy for every connection that registered a
+// notification event and signals that event.
+#include <cstdint>
+
+class SimNotifier
+{
+public:
+    virtual ~SimNotifier() = default;
+    virtual void Broadcast(uint32_t code, const void* payload, uint32_t length) = 0;
+};
