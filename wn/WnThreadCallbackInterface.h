@@ -20,8 +20,7 @@ public:
 // Routes Run to a member function of an owner, so that the owner can run a
 // thread on one of its members without deriving from the interface. Held as
 // a member of the owner and bound in the owner's constructor.
-template <class Owner>
-class WnThreadCallbackForwarderT : public WnThreadCallbackInterface
+template <class Owner> class WnThreadCallbackForwarderT : public WnThreadCallbackInterface
 {
 public:
     using Member = DWORD (Owner::*)();

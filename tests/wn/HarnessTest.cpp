@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include <windows.h>
-TEST(Harness, RunsUnderWine) { EXPECT_NE(GetCurrentProcessId(), 0u); }
