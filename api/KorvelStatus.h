@@ -1,0 +1,70 @@
+#pragma once
+// Status codes of the kernel driver's control interface. Every operation of the
+// system returns 0, a Windows error code, or one of these codes. The kernel
+// driver completes a failed request with one of them and it arrives unchanged
+// as the request's last-error value.
+#include <cstdint>
+
+constexpr uint32_t KORVEL_STATUS_SUCCESS = 0x00000000;
+constexpr uint32_t KORVEL_STATUS_FAILED = 0xE0000001;
+constexpr uint32_t KORVEL_STATUS_INTERNAL_ERROR = 0xE0000002;
+constexpr uint32_t KORVEL_STATUS_NO_MEMORY = 0xE0000003;
+constexpr uint32_t KORVEL_STATUS_NO_RESOURCES = 0xE0000004;
+constexpr uint32_t KORVEL_STATUS_TIMEOUT = 0xE0000005;
+constexpr uint32_t KORVEL_STATUS_ABORTED = 0xE0000006;
+constexpr uint32_t KORVEL_STATUS_NO_MORE_ITEMS = 0xE0000007;
+constexpr uint32_t KORVEL_STATUS_NEW_ENUM_EXPECTED = 0xE0000008;
+constexpr uint32_t KORVEL_STATUS_NO_FIRMWARE = 0xE0000009;
+constexpr uint32_t KORVEL_STATUS_NOT_SUPPORTED = 0xE0000010;
+constexpr uint32_t KORVEL_STATUS_NOT_POSSIBLE = 0xE0000011;
+constexpr uint32_t KORVEL_STATUS_NOT_ALLOWED = 0xE0000012;
+constexpr uint32_t KORVEL_STATUS_NOT_OPENED = 0xE0000013;
+constexpr uint32_t KORVEL_STATUS_VERSION_MISMATCH = 0xE0000014;
+constexpr uint32_t KORVEL_STATUS_LENGTH_MISMATCH = 0xE0000015;
+constexpr uint32_t KORVEL_STATUS_MAGIC_MISMATCH = 0xE0000016;
+constexpr uint32_t KORVEL_STATUS_CRC_MISMATCH = 0xE0000017;
+constexpr uint32_t KORVEL_STATUS_NOT_IN_HIGH_SPEED_MODE = 0xE0000018;
+constexpr uint32_t KORVEL_STATUS_REJECTED = 0xE0000020;
+constexpr uint32_t KORVEL_STATUS_ALREADY_DONE = 0xE0000021;
+constexpr uint32_t KORVEL_STATUS_WRONG_DIRECTION = 0xE0000022;
+constexpr uint32_t KORVEL_STATUS_REGISTRY_ACCESS_FAILED = 0xE0000023;
+constexpr uint32_t KORVEL_STATUS_IN_ERROR_STATE = 0xE0000024;
+constexpr uint32_t KORVEL_STATUS_NO_SERVER = 0xE0000025;
+constexpr uint32_t KORVEL_STATUS_INITIATOR_NOT_FOUND = 0xE0000026;
+constexpr uint32_t KORVEL_STATUS_NO_DEVICES = 0xE0000027;
+constexpr uint32_t KORVEL_STATUS_NO_STREAMING_DEVICE = 0xE0000028;
+constexpr uint32_t KORVEL_STATUS_INVALID_PARAMETER = 0xE0000030;
+constexpr uint32_t KORVEL_STATUS_INVALID_BUFFER_SIZE = 0xE0000031;
+constexpr uint32_t KORVEL_STATUS_INVALID_SAMPLE_SIZE = 0xE0000032;
+constexpr uint32_t KORVEL_STATUS_INVALID_TYPE = 0xE0000033;
+constexpr uint32_t KORVEL_STATUS_INVALID_SAMPLE_RATE = 0xE0000034;
+constexpr uint32_t KORVEL_STATUS_INVALID_IOCTL = 0xE0000035;
+constexpr uint32_t KORVEL_STATUS_INVALID_INBUFFER_SIZE = 0xE0000036;
+constexpr uint32_t KORVEL_STATUS_INVALID_OUTBUFFER_SIZE = 0xE0000037;
+constexpr uint32_t KORVEL_STATUS_INVALID_LENGTH = 0xE0000038;
+constexpr uint32_t KORVEL_STATUS_INVALID_COMMAND = 0xE0000039;
+constexpr uint32_t KORVEL_STATUS_INVALID_STATE = 0xE000003A;
+constexpr uint32_t KORVEL_STATUS_OBJECT_NOT_FOUND = 0xE0000040;
+constexpr uint32_t KORVEL_STATUS_IN_USE = 0xE0000041;
+constexpr uint32_t KORVEL_STATUS_NO_SUCH_IF = 0xE0000042;
+constexpr uint32_t KORVEL_STATUS_NO_SUCH_EP = 0xE0000043;
+constexpr uint32_t KORVEL_STATUS_CHANNEL_CONFIG_CHANGED = 0xE0000044;
+constexpr uint32_t KORVEL_STATUS_INVALID_MSG_TYPE = 0xE0000050;
+constexpr uint32_t KORVEL_STATUS_UNEXPECTED_MSG_CODE = 0xE0000051;
+constexpr uint32_t KORVEL_STATUS_INVALID_MSG_SIZE = 0xE0000052;
+constexpr uint32_t KORVEL_STATUS_INVALID_HD_SIZE = 0xE0000053;
+constexpr uint32_t KORVEL_STATUS_DEVICE_REMOVED = 0xE0000060;
+constexpr uint32_t KORVEL_STATUS_NO_DEVICE = 0xE0000061;
+constexpr uint32_t KORVEL_STATUS_ALLOC_BUFFER_FAILED = 0xE0000070;
+constexpr uint32_t KORVEL_STATUS_ALLOC_IRPRES_FAILED = 0xE0000071;
+constexpr uint32_t KORVEL_STATUS_SUBMIT_BUFFER_FAILED = 0xE0000072;
+constexpr uint32_t KORVEL_STATUS_START_CHANNEL_FAILED = 0xE0000073;
+constexpr uint32_t KORVEL_STATUS_STREAMS_STARTUP_FAILED = 0xE0000074;
+constexpr uint32_t KORVEL_STATUS_UNSUPPORTED_SAMPLE_RATE = 0xE0000080;
+constexpr uint32_t KORVEL_STATUS_SOUND_DEVICE_IN_USE = 0xE0000090;
+constexpr uint32_t KORVEL_STATUS_PENDING = 0xE0000100;
+
+// Name of a status code as a narrow string: "KORVEL_STATUS_SUCCESS" for 0, the
+// code's name for every code above, "???" for any other value (Windows error
+// codes included). The returned text is static; nothing is allocated.
+const char* StatusName(uint32_t status);
