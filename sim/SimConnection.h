@@ -1,0 +1,73 @@
+#pragma once
+// State of one client handle (one pipe instance) as the kernel driver would
+// keep it per file object: the client's process, its declared type, the
+// events it registered (duplicated into this process), its message and
+// notification queues, and the device the handle is bound to.
+//
+// Not thread-safe by itself: every access happens under the simulator lock.
+#include "SimHandle.h"
+#include "SimMessageQueue.h"
+
+#include <cstdint>
+#include <string>
+
+class SimConnection
+{
+public:
+    SimConnection(uint32_t id, uint32_t processId, std::string deviceName);
+
+    SimConnection(const SimConnection&) = delete;
+    SimConnection& operator=(const SimConnection&) = delete;
+
+    uint32_t Id() const { return m_id; }
+    uint32_t ProcessId() const { return m_processId; }
+    const std::string& DeviceName() const { return m_deviceName; }
+
+    // Client type; SIM_NO_CLIENT_TYPE until declared.
+    uint32_t ClientType() const { return m_clientType; }
+    bool HasClientType() const;
+    void SetClientType(uint32_t type) { m_clientType = type; }
+
+    // Device binding (IOCTL_KORVEL_OPEN_DEVICE).
+    bool IsBound() const { return m_bound; }
+    uint32_t KeyWord0() const { return m_keyWord0; }
+    uint32_t KeyWord1() const { return m_keyWord1; }
+    void Bind(uint32_t keyWord0, uint32_t keyWord1);
+
+    // Replaces the registration with the client's handle values (zero: no
+    // event). Both handles are duplicated from the client's process first;
+    // if either fails, the old registration stays and the result is
+    // KORVEL_STATUS_INVALID_PARAMETER. Queued entries signal a newly
+    // registered event at once so that nothing waits for a wake-up that
+    // already happened.
+    uint32_t RegisterEvents(uint64_t messageEvent, uint64_t notificationEvent);
+    void WithdrawEvents();
+    bool HasMessageEvent() const { return m_messageEvent.IsValid(); }
+    bool HasNotificationEvent() const { return m_notificationEvent.IsValid(); }
+
+    // Queue and signal. True when the queue was full and dropped its oldest entry.
+    bool QueueMessage(const KorvelMessage& message);
+    bool QueueNotification(const KorvelMessage& message);
+    bool TakeMessage(KorvelMessage& message) { return m_messages.Pop(message); }
+    bool TakeNotification(KorvelMessage& message) { return m_notifications.Pop(message); }
+    SimMessageQueue& Messages() { return m_messages; }
+
+    // One line for the control protocol's dump.
+    std::string Describe() const;
+
+private:
+    uint32_t Duplicate(uint64_t value, SimHandle& target) const;
+    static void Signal(const SimHandle& event);
+
+    uint32_t m_id;
+    uint32_t m_processId;
+    std::string m_deviceName;
+    uint32_t m_clientType;
+    bool m_bound = false;
+    uint32_t m_keyWord0 = 0;
+    uint32_t m_keyWord1 = 0;
+    SimHandle m_messageEvent;
+    SimHandle m_notificationEvent;
+    SimMessageQueue m_messages;
+    SimMessageQueue m_notifications;
+};
