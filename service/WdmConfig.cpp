@@ -1,0 +1,54 @@
+#include "WdmConfig.h"
+
+DWORD WdmConfig::OpenDeviceKey(const std::wstring& root, const std::wstring& serial,
+                               WnRegistryKey& key)
+{
+    const REGSAM access = KEY_READ | KEY_WRITE;
+    WnRegistryKey rootKey;
+    DWORD status = rootKey.Create(HKEY_LOCAL_MACHINE, root.c_str(), access);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    WnRegistryKey devicesKey;
+    status = devicesKey.Create(rootKey.GetKey(), DEVICES_KEY, access);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    status = key.Create(devicesKey.GetKey(), serial.c_str(), access);
+    if (status != ERROR_SUCCESS) {
+        key.Close();
+    }
+    return status;
+}
+
+DWORD WdmConfig::Load(const std::wstring& root, const std::wstring& serial, uint32_t& render,
+                      uint32_t& capture)
+{
+    WnRegistryKey key;
+    DWORD status = OpenDeviceKey(root, serial, key);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    // ReadDword refuses another type or size, so such a value is passed over.
+    DWORD value = 0;
+    if (key.ReadDword(RENDER_VALUE, value) == ERROR_SUCCESS) {
+        render = value;
+    }
+    if (key.ReadDword(CAPTURE_VALUE, value) == ERROR_SUCCESS) {
+        capture = value;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD WdmConfig::Store(const std::wstring& root, const std::wstring& serial, uint32_t render,
+                       uint32_t capture)
+{
+    WnRegistryKey key;
+    DWORD status = OpenDeviceKey(root, serial, key);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    (void)key.WriteDword(RENDER_VALUE, render);
+    (void)key.WriteDword(CAPTURE_VALUE, capture);
+    return ERROR_SUCCESS;
+}

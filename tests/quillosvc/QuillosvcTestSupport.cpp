@@ -1,0 +1,166 @@
+#include "QuillosvcTestSupport.h"
+
+#include <sstream>
+
+#include "KorvelLinkFrame.h"
+
+namespace quillosvc_test {
+
+std::wstring ProgramPath()
+{
+    std::wstring path = L"Z:" QUILLOSVC_EXE_PATH;
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return path;
+}
+
+std::string Normalize(const std::string& text)
+{
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        result += text[i];
+    }
+    return result;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() >= end) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+Child::~Child()
+{
+    if (m_process.hProcess != nullptr) {
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.hProcess, 99);
+            WaitForSingleObject(m_process.hProcess, 5000);
+        }
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+    }
+    if (m_pipe != nullptr) {
+        CloseHandle(m_pipe);
+    }
+}
+
+bool Child::Start(const std::wstring& arguments)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE write = nullptr;
+    if (!CreatePipe(&m_pipe, &write, &inherit, 0)) {
+        return false;
+    }
+    SetHandleInformation(m_pipe, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write;
+    startup.hStdError = write;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring line = L"\"" + ProgramPath() + L"\" " + arguments;
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &m_process);
+    CloseHandle(write);
+    return started != FALSE;
+}
+
+bool Child::Running() const
+{
+    return m_process.hProcess != nullptr &&
+           WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void Child::ReadAll()
+{
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(m_pipe, buffer, sizeof(buffer), &got, nullptr) && got != 0) {
+        m_output.append(buffer, got);
+    }
+}
+
+DWORD Child::Finish(DWORD timeoutMs)
+{
+    if (m_process.hProcess == nullptr ||
+        WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        return 0xFFFFFFFF;
+    }
+    ReadAll(); // the pipe ends with the child
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+RunResult RunProgram(const std::wstring& arguments, DWORD timeoutMs)
+{
+    RunResult result;
+    Child child;
+    if (child.Start(arguments)) {
+        result.exitCode = child.Finish(timeoutMs);
+    }
+    result.output = child.Output();
+    return result;
+}
+
+SimFixture::~SimFixture()
+{
+    m_sim.Stop();
+    SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr);
+}
+
+uint32_t SimFixture::Start(unsigned devices)
+{
+    m_namespace = L"quillosvc-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                  std::to_wstring(GetTickCount64());
+    SimServerOptions options;
+    options.nameSpace = m_namespace;
+    options.devices = devices;
+    uint32_t status = m_sim.Start(options);
+    if (status == 0) {
+        // Children started from now on inherit it; the service manager's
+        // processes were started before this test and never see it.
+        SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, m_namespace.c_str());
+    }
+    return status;
+}
+
+std::string SimFixture::Stat(const std::string& name)
+{
+    std::istringstream words(m_sim.Control("stats"));
+    std::string word;
+    const std::string prefix = name + "=";
+    while (words >> word) {
+        if (word.rfind(prefix, 0) == 0) {
+            return word.substr(prefix.size());
+        }
+    }
+    return {};
+}
+
+std::string SimFixture::ModelValue(const std::string& key)
+{
+    std::istringstream lines(m_sim.Control("dump-model"));
+    std::string line;
+    const std::string prefix = key + "=";
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return line.substr(prefix.size());
+        }
+    }
+    return {};
+}
+
+} // namespace quillosvc_test
