@@ -557,12 +557,14 @@ DWORD KorvelServer::BringDown(uint32_t flag)
         case KORVEL_STREAMING_STATE_DOWN:
             return ERROR_SUCCESS;
         case KORVEL_STREAMING_STATE_READY:
-            (void)BeforeStateChange(2, 1, state.sampleRate);
+            (void)BeforeStateChange(KORVEL_STREAMING_STATE_READY, KORVEL_STREAMING_STATE_DOWN,
+                                    state.sampleRate);
             status = StreamingCommand(KORVEL_STREAMING_CMD_DOWN, flag);
             if (status != ERROR_SUCCESS) {
                 return status;
             }
-            AfterStateChange(2, 1, state.sampleRate);
+            AfterStateChange(KORVEL_STREAMING_STATE_READY, KORVEL_STREAMING_STATE_DOWN,
+                             state.sampleRate);
             break;
         case KORVEL_STREAMING_STATE_PREPARED:
         case KORVEL_STREAMING_STATE_RUNNING:

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "BenchFrameServer.h"
+#include "BenchClock.h"
 #include "KorvelApiContext.h"
 #include "KorvelClient.h"
 #include "KorvelIoctl.h"
@@ -25,25 +26,6 @@
 #include <vector>
 
 namespace {
-
-LARGE_INTEGER g_frequency;
-
-double NowUs()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(g_frequency.QuadPart);
-}
-
-double Percentile(std::vector<double> samples, double fraction)
-{
-    if (samples.empty()) {
-        return 0.0;
-    }
-    std::sort(samples.begin(), samples.end());
-    size_t index = static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[index];
-}
 
 // A raw client of the frame server: the mechanism the link rests on, with
 // nothing of the link around it.
@@ -187,7 +169,6 @@ int main(int argc, char** argv)
             rounds = std::max(1, std::atoi(argv[i + 1]));
         }
     }
-    QueryPerformanceFrequency(&g_frequency);
 
     const std::wstring nameSpace = L"linkbench-" + std::to_wstring(GetCurrentProcessId());
     SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nameSpace.c_str());

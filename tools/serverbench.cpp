@@ -14,6 +14,7 @@
 // Usage: serverbench [-n iterations-per-round] [-r rounds] [-c rate-changes]
 #include <windows.h>
 
+#include "BenchClock.h"
 #include "CustomServer.h"
 #include "KorvelClient.h"
 #include "KorvelIoctl.h"
@@ -32,25 +33,6 @@
 #include <vector>
 
 namespace {
-
-LARGE_INTEGER g_frequency;
-
-double NowUs()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(g_frequency.QuadPart);
-}
-
-double Percentile(std::vector<double> samples, double fraction)
-{
-    if (samples.empty()) {
-        return 0.0;
-    }
-    std::sort(samples.begin(), samples.end());
-    size_t index = static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[index];
-}
 
 // The lines of the simulator's trace, read incrementally (it is flushed per line).
 class TraceReader
@@ -166,7 +148,6 @@ int main(int argc, char** argv)
             rateChanges = std::max(2, std::atoi(argv[i + 1]));
         }
     }
-    QueryPerformanceFrequency(&g_frequency);
 
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);

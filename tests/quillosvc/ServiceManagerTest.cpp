@@ -254,7 +254,10 @@ TEST_F(QuillosvcManagerTest, StartWhileAConsoleInstanceRunsStopsWith183)
     const std::string server = sim.Stat("server");
 
     ASSERT_EQ(RunProgram(L"-install").exitCode, 0u);
-    ASSERT_EQ(RunProgram(L"-start").exitCode, 0u);
+    // The service stops at once; the service manager may see that before the
+    // start request has completed and then answers it with 1053.
+    const DWORD started = RunProgram(L"-start").exitCode;
+    EXPECT_TRUE(started == 0u || started == ERROR_SERVICE_REQUEST_TIMEOUT) << started;
     ASSERT_TRUE(WaitForState(SERVICE_STOPPED, 20000)) << "state " << State();
     SERVICE_STATUS status = {};
     State(&status);
