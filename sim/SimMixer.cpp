@@ -14,6 +14,26 @@ std::string PinText(KorvelMixerPin pin)
     return std::to_string(pin.type) + "." + std::to_string(pin.channel);
 }
 
+// Checks every entry of a request's array first, so that a partly bad array
+// changes nothing, then answers each entry in place.
+template <class Entry, class Valid, class Answer>
+uint32_t AnswerArray(SimRequest& r, uint32_t maxEntries, Valid valid, Answer answer)
+{
+    uint32_t count = 0;
+    uint32_t status = SimRequestIo::CheckArray(r, sizeof(Entry), maxEntries, true, count);
+    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
+        if (!valid(SimRequestIo::ReadIn<Entry>(r, i))) {
+            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
+        }
+    }
+    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
+        auto entry = SimRequestIo::ReadIn<Entry>(r, i);
+        answer(entry);
+        SimRequestIo::WriteOut(r, entry, i);
+    }
+    return status;
+}
+
 } // namespace
 
 SimMixer::SimMixer(const Layout& layout) : m_layout(layout)
@@ -120,119 +140,64 @@ uint32_t SimMixer::GetPins(SimRequest& r) const
 
 uint32_t SimMixer::GetInputLevels(SimRequest& r) const
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerLevel), MAX_PIN_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        if (!IsInputPin(SimRequestIo::ReadIn<KorvelMixerLevel>(r, i).pin)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerLevel>(r, i);
-        entry.level = InputLevel(entry.pin);
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerLevel>(
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return IsInputPin(e.pin); },
+        [this](KorvelMixerLevel& e) { e.level = InputLevel(e.pin); });
 }
 
 uint32_t SimMixer::GetOutputLevels(SimRequest& r) const
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerLevel), MAX_PIN_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        if (!IsOutputPin(SimRequestIo::ReadIn<KorvelMixerLevel>(r, i).pin)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerLevel>(r, i);
-        entry.level = OutputLevel(entry.pin);
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerLevel>(
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return IsOutputPin(e.pin); },
+        [this](KorvelMixerLevel& e) { e.level = OutputLevel(e.pin); });
 }
 
 uint32_t SimMixer::GetGains(SimRequest& r) const
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerGain), MAX_PIN_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        if (!IsOutputPin(SimRequestIo::ReadIn<KorvelMixerGain>(r, i).pin)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerGain>(r, i);
-        Gain gain = GainOf(entry.pin);
-        entry.gain = gain.gain;
-        entry.flags = gain.flags;
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerGain>(
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return IsOutputPin(e.pin); },
+        [this](KorvelMixerGain& e) {
+            Gain gain = GainOf(e.pin);
+            e.gain = gain.gain;
+            e.flags = gain.flags;
+        });
 }
 
 uint32_t SimMixer::SetGains(SimRequest& r)
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerGain), MAX_PIN_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        if (!IsOutputPin(SimRequestIo::ReadIn<KorvelMixerGain>(r, i).pin)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerGain>(r, i);
-        // Only the mute bit means something; other bits are not kept.
-        entry.flags &= KORVEL_MIXER_GAIN_FLAG_MUTED;
-        m_gains[PinId(entry.pin)] = Gain{entry.gain, entry.flags};
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerGain>(
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return IsOutputPin(e.pin); },
+        [this](KorvelMixerGain& e) {
+            // Only the mute bit means something; other bits are not kept.
+            e.flags &= KORVEL_MIXER_GAIN_FLAG_MUTED;
+            m_gains[PinId(e.pin)] = Gain{e.gain, e.flags};
+        });
 }
 
 uint32_t SimMixer::GetWeights(SimRequest& r) const
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerWeight), MAX_WEIGHT_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerWeight>(r, i);
-        if (!IsOutputPin(entry.output) || !IsInputPin(entry.input)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerWeight>(r, i);
-        Weight weight = WeightOf(entry.output, entry.input);
-        entry.weight = weight.weight;
-        entry.flags = weight.flags;
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerWeight>(
+        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return IsCrosspoint(e); },
+        [this](KorvelMixerWeight& e) {
+            Weight weight = WeightOf(e.output, e.input);
+            e.weight = weight.weight;
+            e.flags = weight.flags;
+        });
 }
 
 uint32_t SimMixer::SetWeights(SimRequest& r)
 {
-    uint32_t count = 0;
-    uint32_t status =
-        SimRequestIo::CheckArray(r, sizeof(KorvelMixerWeight), MAX_WEIGHT_ENTRIES, true, count);
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerWeight>(r, i);
-        if (!IsOutputPin(entry.output) || !IsInputPin(entry.input)) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
-    }
-    for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        auto entry = SimRequestIo::ReadIn<KorvelMixerWeight>(r, i);
-        entry.flags &= KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
-        m_weights[WeightId(entry.output, entry.input)] = Weight{entry.weight, entry.flags};
-        SimRequestIo::WriteOut(r, entry, i);
-    }
-    return status;
+    return AnswerArray<KorvelMixerWeight>(
+        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return IsCrosspoint(e); },
+        [this](KorvelMixerWeight& e) {
+            e.flags &= KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
+            m_weights[WeightId(e.output, e.input)] = Weight{e.weight, e.flags};
+        });
+}
+
+bool SimMixer::IsCrosspoint(const KorvelMixerWeight& entry) const
+{
+    return IsOutputPin(entry.output) && IsInputPin(entry.input);
 }
 
 bool SimMixer::SetInputLevel(KorvelMixerPin pin, int16_t level)

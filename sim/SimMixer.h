@@ -95,6 +95,7 @@ public:
 private:
     bool IsOutputPin(KorvelMixerPin pin) const;
     bool IsInputPin(KorvelMixerPin pin) const;
+    bool IsCrosspoint(const KorvelMixerWeight& entry) const;
     void BuildPins();
     void ConnectDefaultRoutes();
     static uint32_t WeightId(KorvelMixerPin output, KorvelMixerPin input)
