@@ -299,18 +299,29 @@ uint32_t SimDevice::GetSpdifInputStatus(SimRequest& r) const
     return KORVEL_STATUS_SUCCESS;
 }
 
-uint32_t SimDevice::SetPassThroughRequest(SimRequest& r)
+uint32_t SimDevice::ReadPassThrough(SimRequest& r, uint32_t outLength,
+                                    KorvelSpdifPassThrough& record) const
 {
-    uint32_t status = SimRequestIo::CheckFixed(r, sizeof(KorvelSpdifPassThrough), 0);
+    uint32_t status = SimRequestIo::CheckFixed(r, sizeof(KorvelSpdifPassThrough), outLength);
     if (status != KORVEL_STATUS_SUCCESS) {
         return status;
     }
-    auto record = SimRequestIo::ReadIn<KorvelSpdifPassThrough>(r);
+    record = SimRequestIo::ReadIn<KorvelSpdifPassThrough>(r);
     if (!m_config.spdifPresent) {
         return KORVEL_STATUS_OBJECT_NOT_FOUND;
     }
     if (record.index != 0 || record.index2 != 0) {
-        return KORVEL_STATUS_INVALID_PARAMETER;
+        return KORVEL_STATUS_INVALID_PARAMETER; // one SPDIF input and output per device
+    }
+    return KORVEL_STATUS_SUCCESS;
+}
+
+uint32_t SimDevice::SetPassThroughRequest(SimRequest& r)
+{
+    KorvelSpdifPassThrough record{};
+    uint32_t status = ReadPassThrough(r, 0, record);
+    if (status != KORVEL_STATUS_SUCCESS) {
+        return status;
     }
     m_passThrough = record.enabled != 0;
     return KORVEL_STATUS_SUCCESS;
@@ -318,17 +329,10 @@ uint32_t SimDevice::SetPassThroughRequest(SimRequest& r)
 
 uint32_t SimDevice::GetPassThroughRequest(SimRequest& r) const
 {
-    uint32_t status =
-        SimRequestIo::CheckFixed(r, sizeof(KorvelSpdifPassThrough), sizeof(KorvelSpdifPassThrough));
+    KorvelSpdifPassThrough record{};
+    uint32_t status = ReadPassThrough(r, sizeof(KorvelSpdifPassThrough), record);
     if (status != KORVEL_STATUS_SUCCESS) {
         return status;
-    }
-    auto record = SimRequestIo::ReadIn<KorvelSpdifPassThrough>(r);
-    if (!m_config.spdifPresent) {
-        return KORVEL_STATUS_OBJECT_NOT_FOUND;
-    }
-    if (record.index != 0 || record.index2 != 0) {
-        return KORVEL_STATUS_INVALID_PARAMETER;
     }
     record.enabled = m_passThrough ? 1 : 0;
     SimRequestIo::WriteOut(r, record);

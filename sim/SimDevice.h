@@ -94,6 +94,8 @@ private:
     uint32_t GetSpdifInputStatus(SimRequest& r) const;
     uint32_t SetPassThroughRequest(SimRequest& r);
     uint32_t GetPassThroughRequest(SimRequest& r) const;
+    uint32_t ReadPassThrough(SimRequest& r, uint32_t outLength,
+                             KorvelSpdifPassThrough& record) const;
     uint32_t SetBypassRequest(SimRequest& r, bool mute);
     uint32_t GetBypassRequest(SimRequest& r) const;
     uint32_t SetEndpoint(SimRequest& r, bool state);
