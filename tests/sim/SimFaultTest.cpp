@@ -6,6 +6,7 @@
 #include "KorvelMessage.h"
 #include "KorvelRecords.h"
 #include "KorvelStatus.h"
+#include "ChildPipe.h"
 #include "SimControlClient.h"
 #include "SimTrace.h"
 
@@ -28,31 +29,21 @@ public:
         path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"sim_test_client.exe";
         std::wstring command = L"\"" + path + L"\" " + nameSpace + L" " + arguments;
 
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        quillo_test::ChildPipe pipe;
+        if (!pipe.Create()) {
             return false;
         }
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
+        startup.hStdOutput = pipe.WriteEnd();
+        startup.hStdError = pipe.WriteEnd();
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         BOOL created = CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, nullptr, &startup, &m_process);
-        CloseHandle(writeEnd);
+        pipe.CloseWriteEnd();
         std::string output;
-        char buffer[64];
-        DWORD read = 0;
-        while (created && output.find("READY") == std::string::npos &&
-               ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read != 0) {
-            output.append(buffer, read);
-        }
-        CloseHandle(readEnd);
-        return created && output.find("READY") != std::string::npos;
+        return created && pipe.ReadUntil("READY", output, 15000);
     }
 
     void Kill()
