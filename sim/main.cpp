@@ -138,9 +138,14 @@ int Ctl(const std::vector<std::wstring>& args)
     if (!ReadOptions(args, next, options, false) || next >= args.size()) {
         return Usage("ctl needs --namespace NS and a command");
     }
+    // Each argument stays one word on the other side: one with blanks goes quoted.
     std::string line;
     for (; next < args.size(); ++next) {
-        line += (line.empty() ? "" : " ") + Narrow(args[next]);
+        std::string word = Narrow(args[next]);
+        if (word.empty() || word.find_first_of(" \t") != std::string::npos) {
+            word = "\"" + word + "\"";
+        }
+        line += (line.empty() ? "" : " ") + word;
     }
     std::string answer;
     uint32_t status = SimControlClient::Send(options.nameSpace, line, answer);

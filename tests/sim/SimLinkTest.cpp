@@ -158,7 +158,7 @@ TEST_F(SimLinkTest, OneServerAtATimeAndTheSlotIsFreedOnClose)
     SimTestLink first;
     SimTestLink second;
     OpenLink(first);
-    OpenLink(second, true);
+    OpenLink(second);
     EXPECT_EQ(first.SetClientType(KORVEL_CLIENT_SERVER), 0u);
     EXPECT_EQ(second.SetClientType(KORVEL_CLIENT_SERVER), KORVEL_STATUS_ALREADY_DONE);
     EXPECT_EQ(first.SetClientType(KORVEL_CLIENT_PANEL), KORVEL_STATUS_ALREADY_DONE);
@@ -244,4 +244,50 @@ TEST_F(SimLinkTest, ManyClientsAtOnceAreAllServedAndCleanedUp)
     }
     EXPECT_EQ(served.load(), CLIENTS);
     EXPECT_TRUE(WaitForStats("connections=0 "));
+}
+
+// Every code's lengths are checked exactly, output room included, the same
+// way on both kinds of handle; a code the simulator does not answer (the
+// ASIO group for now) is an invalid request whatever its lengths.
+TEST_F(SimLinkTest, EveryCodeChecksItsLengthsExactly)
+{
+    ASSERT_EQ(StartSim(SimServerOptions{L"", 1, L"", L""}), 0u);
+    SimTestLink driver;
+    OpenLink(driver);
+    SimTestAnswer list = driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, 4096);
+    EXPECT_EQ(list.status, KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    list = driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
+    ASSERT_EQ(list.status, 0u);
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_GET_STREAMING_STATE, nullptr, 0, 40).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_GET_VERSION, nullptr, 0, 25).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_RECEIVE_NOTIFICATION, nullptr, 0, 600).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    uint8_t input[600] = {};
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_SET_CLIENT_TYPE, input, 4, 4).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_SET_NOTIFICATION_EVENTS, input, 17, 0).status,
+              KORVEL_STATUS_INVALID_INBUFFER_SIZE)
+        << "input is checked first";
+    EXPECT_EQ(driver.Request(IOCTL_KORVEL_ASIO_GET_LATENCIES, nullptr, 0, 8).status,
+              KORVEL_STATUS_INVALID_IOCTL);
+
+    SimTestLink device;
+    OpenLink(device);
+    KorvelDeviceKey key{Word(list.out, 4), Word(list.out, 8)};
+    ASSERT_EQ(device.Request(IOCTL_KORVEL_OPEN_DEVICE, &key, 8, 0).status, 0u);
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_SPDIF_INPUT_STATUS, input, 16, 20).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_VOLUME_BYPASS, nullptr, 0, 4).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_SET_ECHO, input, 519, 0).status,
+              KORVEL_STATUS_INVALID_INBUFFER_SIZE);
+    // Arrays come back in place: the output room is the input's length.
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS, input, 16, 24).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    uint32_t selector = 0;
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_PINS, &selector, 4, 26 * 4 + 2).status,
+              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_PINS, &selector, 4, 26 * 4).status, 0u);
 }
