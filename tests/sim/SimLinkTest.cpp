@@ -254,40 +254,41 @@ TEST_F(SimLinkTest, EveryCodeChecksItsLengthsExactly)
     ASSERT_EQ(StartSim(SimServerOptions{L"", 1, L"", L""}), 0u);
     SimTestLink driver;
     OpenLink(driver);
-    SimTestAnswer list = driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, 4096);
-    EXPECT_EQ(list.status, KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    list = driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
+    SimTestAnswer list =
+        driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
     ASSERT_EQ(list.status, 0u);
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_GET_STREAMING_STATE, nullptr, 0, 40).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_GET_VERSION, nullptr, 0, 25).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_RECEIVE_NOTIFICATION, nullptr, 0, 600).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    uint8_t input[600] = {};
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_SET_CLIENT_TYPE, input, 4, 4).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_SET_NOTIFICATION_EVENTS, input, 17, 0).status,
-              KORVEL_STATUS_INVALID_INBUFFER_SIZE)
-        << "input is checked first";
-    EXPECT_EQ(driver.Request(IOCTL_KORVEL_ASIO_GET_LATENCIES, nullptr, 0, 8).status,
-              KORVEL_STATUS_INVALID_IOCTL);
-
     SimTestLink device;
     OpenLink(device);
     KorvelDeviceKey key{Word(list.out, 4), Word(list.out, 8)};
     ASSERT_EQ(device.Request(IOCTL_KORVEL_OPEN_DEVICE, &key, 8, 0).status, 0u);
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_SPDIF_INPUT_STATUS, input, 16, 20).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_VOLUME_BYPASS, nullptr, 0, 4).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_SET_ECHO, input, 519, 0).status,
-              KORVEL_STATUS_INVALID_INBUFFER_SIZE);
-    // Arrays come back in place: the output room is the input's length.
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS, input, 16, 24).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    uint32_t selector = 0;
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_PINS, &selector, 4, 26 * 4 + 2).status,
-              KORVEL_STATUS_INVALID_OUTBUFFER_SIZE);
-    EXPECT_EQ(device.Request(IOCTL_KORVEL_GET_MIXER_PINS, &selector, 4, 26 * 4).status, 0u);
+
+    constexpr uint32_t IN_SIZE = KORVEL_STATUS_INVALID_INBUFFER_SIZE;
+    constexpr uint32_t OUT_SIZE = KORVEL_STATUS_INVALID_OUTBUFFER_SIZE;
+    struct Case
+    {
+        bool onDevice;
+        uint32_t code, in, out, status;
+    };
+    const Case cases[] = {
+        {false, IOCTL_KORVEL_GET_DEVICE_LIST, 0, 4096, OUT_SIZE},
+        {false, IOCTL_KORVEL_GET_STREAMING_STATE, 0, 40, OUT_SIZE},
+        {false, IOCTL_KORVEL_GET_VERSION, 0, 25, OUT_SIZE},
+        {false, IOCTL_KORVEL_RECEIVE_NOTIFICATION, 0, 600, OUT_SIZE},
+        {false, IOCTL_KORVEL_SET_CLIENT_TYPE, 4, 4, OUT_SIZE},
+        {false, IOCTL_KORVEL_SET_NOTIFICATION_EVENTS, 17, 4, IN_SIZE}, // input checked first
+        {false, IOCTL_KORVEL_ASIO_GET_LATENCIES, 0, 8, KORVEL_STATUS_INVALID_IOCTL},
+        {true, IOCTL_KORVEL_GET_SPDIF_INPUT_STATUS, 16, 20, OUT_SIZE},
+        {true, IOCTL_KORVEL_GET_VOLUME_BYPASS, 0, 4, OUT_SIZE},
+        {true, IOCTL_KORVEL_SET_ECHO, 519, 0, IN_SIZE},
+        // Arrays come back in place: the output room is the input's length.
+        {true, IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS, 16, 24, OUT_SIZE},
+        {true, IOCTL_KORVEL_GET_MIXER_PINS, 4, 26 * 4 + 2, OUT_SIZE},
+        {true, IOCTL_KORVEL_GET_MIXER_PINS, 4, 26 * 4, 0},
+    };
+    uint8_t input[600] = {};
+    for (const Case& c : cases) {
+        SimTestLink& link = c.onDevice ? device : driver;
+        EXPECT_EQ(link.Request(c.code, input, c.in, c.out).status, c.status)
+            << std::hex << c.code << " in=" << std::dec << c.in << " out=" << c.out;
+    }
 }

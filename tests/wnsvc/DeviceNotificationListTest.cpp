@@ -15,9 +15,9 @@ DeviceNotificationList* g_list = nullptr;
 HANDLE g_withdrawn = nullptr;
 std::thread g_stopper;
 
-// Stands in for the system's registration: while it runs, another thread
-// withdraws everything (a stop during the registration).
-HDEVNOTIFY WINAPI RegisterWhileStopping(HANDLE, LPVOID, DWORD)
+// The system's registration, during which another thread withdraws
+// everything (a stop during the registration).
+HDEVNOTIFY WINAPI RegisterWhileStopping(HANDLE recipient, LPVOID filter, DWORD flags)
 {
     g_stopper = std::thread([] {
         g_list->UnregisterAll();
@@ -25,7 +25,7 @@ HDEVNOTIFY WINAPI RegisterWhileStopping(HANDLE, LPVOID, DWORD)
     });
     // Gives the withdrawal every chance to run before the registration ends.
     WaitForSingleObject(g_withdrawn, 500);
-    return reinterpret_cast<HDEVNOTIFY>(static_cast<uintptr_t>(0x1234));
+    return RegisterDeviceNotificationW(recipient, filter, flags);
 }
 
 HDEVNOTIFY WINAPI RefuseRegistration(HANDLE, LPVOID, DWORD)
@@ -40,17 +40,22 @@ const GUID TEST_CLASS = {0x5d1a2c3e, 0x11aa, 0x4bcd, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 TEST(DeviceNotificationList, NothingSurvivesAnUnregisterAllDuringARegistration)
 {
+    // A message-only window as the recipient, so that the registration is real.
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
     DeviceNotificationList list(RegisterWhileStopping);
     g_list = &list;
     g_withdrawn = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(g_withdrawn, nullptr);
-    EXPECT_EQ(list.RegisterFor(nullptr, TEST_CLASS, DEVICE_NOTIFY_WINDOW_HANDLE), 0u);
+    ASSERT_EQ(list.RegisterFor(window, TEST_CLASS, DEVICE_NOTIFY_WINDOW_HANDLE), 0u);
     ASSERT_EQ(WaitForSingleObject(g_withdrawn, 10000), WAIT_OBJECT_0)
         << "the withdrawal never ran";
     g_stopper.join();
     EXPECT_EQ(list.Count(), 0u) << "a registration outlived UnregisterAll";
     CloseHandle(g_withdrawn);
     g_list = nullptr;
+    DestroyWindow(window);
 }
 
 TEST(DeviceNotificationList, FailedRegistrationKeepsNothing)
