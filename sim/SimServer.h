@@ -11,6 +11,7 @@
 //   options.devices = 1;
 //   if (sim.Start(options) == 0) { ...; sim.Control("fault drop-replies 1"); ... }
 //   sim.Stop(); // also done by the destructor
+#include "SimArrivalAnnouncer.h"
 #include "SimControl.h"
 #include "SimDeviceModel.h"
 #include "SimDispatcher.h"
@@ -95,6 +96,7 @@ private:
     SimFaults m_faults;
     SimTimerQueue m_timers;
     SimMessaging m_messaging;
+    SimArrivalAnnouncer m_arrivals; // the model's notifications go through it
     SimDeviceModel m_model;
     SimTrace m_trace;
     SimDispatcher m_dispatcher;
