@@ -72,6 +72,9 @@ public:
     // Runs `action` on the device model under the simulator lock.
     void WithModel(const std::function<void(SimDeviceModel&)>& action);
 
+    // Processes listening for device arrivals on the announcement pipe.
+    size_t ArrivalListenerCount() { return m_arrivals.ListenerCount(); }
+
     // Manual-reset event signalled when a "stop" control command arrived;
     // whoever owns the simulator waits on it and calls Stop.
     HANDLE StopRequestedEvent() const { return m_stopRequested.GetHandle(); }

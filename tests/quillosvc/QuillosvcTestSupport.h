@@ -18,6 +18,10 @@ std::wstring ProgramPath();
 // Output with the runtime's line-end translation undone ("\r\n" -> "\n").
 std::string Normalize(const std::string& text);
 
+// Number of handles `process` holds: GetProcessHandleCount, or where that
+// reports nothing (Wine), the system's handle table. False when neither works.
+bool CountProcessHandles(HANDLE process, DWORD& count);
+
 // Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 
@@ -36,6 +40,7 @@ public:
     // the output is collected.
     DWORD Finish(DWORD timeoutMs);
     bool Running() const;
+    HANDLE Process() const { return m_process.hProcess; }
     // Everything read so far, normalized.
     std::string Output() const { return Normalize(m_output); }
 
@@ -71,6 +76,7 @@ public:
     std::string ModelValue(const std::string& key);
     // True once a server connection is registered / none is.
     bool ServerRegistered() { return Stat("server") != "-"; }
+    size_t ArrivalListeners() { return m_sim.ArrivalListenerCount(); }
 
 private:
     SimServer m_sim;
