@@ -32,14 +32,14 @@ std::string Normalize(const std::string& text)
     return result;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (!condition()) {
         if (GetTickCount64() >= end) {
             return false;
         }
-        Sleep(50);
+        Sleep(pollMs);
     }
     return true;
 }

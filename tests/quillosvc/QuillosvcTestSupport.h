@@ -22,8 +22,8 @@ std::string Normalize(const std::string& text);
 // reports nothing (Wine), the system's handle table. False when neither works.
 bool CountProcessHandles(HANDLE process, DWORD& count);
 
-// Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 50);
 
 // A started child program whose standard output and error go to a pipe.
 class Child

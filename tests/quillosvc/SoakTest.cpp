@@ -52,18 +52,8 @@ unsigned ChooseSeed()
     return static_cast<unsigned>(GetTickCount64() ^ GetCurrentProcessId());
 }
 
-// Polls every 10 ms (steps are short; the shared helper polls every 50 ms).
-bool Soon(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
-}
+// Steps are short: conditions are polled more often than by default.
+constexpr DWORD POLL_MS = 10;
 
 struct FaultKind
 {
@@ -92,7 +82,7 @@ public:
         const size_t count = DeviceCount();
         for (size_t i = 0; i < count; ++i) {
             const std::string key = "dev." + std::to_string(i) + ".setup.count";
-            if (!Soon([&] { return m_sim.ModelValue(key) != "0"; }, SETUP_LIMIT_MS)) {
+            if (!WaitFor([&] { return m_sim.ModelValue(key) != "0"; }, SETUP_LIMIT_MS, POLL_MS)) {
                 return ::testing::AssertionFailure() << "device " << i << " was never set up";
             }
             const std::string setups = m_sim.ModelValue(key);
