@@ -76,7 +76,8 @@ TEST(QuillosvcConsole, LastDeviceOutThenOneInReconnectsAndServes)
         << "the arrival brought the service back";
     EXPECT_TRUE(WaitFor([&] { return sim.ModelValue("dev.0.setup.count") == "1"; }, 10000))
         << "and it set the new device up";
-    EXPECT_EQ(sim.ModelValue("dev.0.wdm.pairs.received"), "1");
+    EXPECT_TRUE(WaitFor([&] { return sim.ModelValue("dev.0.wdm.pairs.received") == "1"; }, 10000))
+        << "and named its endpoints";
     KorvelClient client;
     ASSERT_EQ(client.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
     uint32_t policy = 0;
