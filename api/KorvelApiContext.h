@@ -37,6 +37,9 @@ public:
     void Close();
     // True while a handle is held; read without the lock, so it may be stale.
     bool IsOpen() const { return m_device.load(std::memory_order_acquire) != nullptr; }
+    // True once a request on the open handle found it dead (see
+    // KorvelDeviceLink::IsLost): only closing and opening again helps.
+    bool IsConnectionLost() const { return IsOpen() && m_link.IsLost(); }
 
     // Sends one control request and waits for it without a time limit.
     // KORVEL_STATUS_NOT_OPENED without a handle. `bytesReturned`, when given,

@@ -183,6 +183,19 @@ void KorvelDeviceLink::Reset()
 {
     delete[] m_frames;
     m_frames = nullptr;
+    m_lost = false;
+}
+
+bool KorvelDeviceLink::IsDeadDeviceStatus(DWORD status)
+{
+    return status == ERROR_DEVICE_REMOVED || status == ERROR_DEVICE_NOT_CONNECTED ||
+           status == ERROR_DEV_NOT_EXIST || status == ERROR_INVALID_HANDLE;
+}
+
+bool KorvelDeviceLink::IsDeadPipeStatus(DWORD status)
+{
+    return status == ERROR_BROKEN_PIPE || status == ERROR_NO_DATA ||
+           status == ERROR_PIPE_NOT_CONNECTED || status == ERROR_INVALID_HANDLE;
 }
 
 uint8_t* KorvelDeviceLink::AnswerFrame() const
@@ -197,7 +210,11 @@ DWORD KorvelDeviceLink::Transact(HANDLE handle, HANDLE event, DWORD code, const 
     if (IsSimulated()) {
         return PipeTransact(handle, event, code, in, inLength, out, outLength, bytesReturned);
     }
-    return DeviceTransact(handle, event, code, in, inLength, out, outLength, bytesReturned);
+    DWORD status = DeviceTransact(handle, event, code, in, inLength, out, outLength, bytesReturned);
+    if (IsDeadDeviceStatus(status)) {
+        m_lost = true;
+    }
+    return status;
 }
 
 DWORD KorvelDeviceLink::DeviceTransact(HANDLE handle, HANDLE event, DWORD code, const void* in,
@@ -251,6 +268,12 @@ DWORD KorvelDeviceLink::PipeTransact(HANDLE handle, HANDLE event, DWORD code, co
     }
     if (status == ERROR_SUCCESS || status == ERROR_IO_PENDING) {
         status = AwaitCompletion(handle, overlapped, received);
+    }
+    if (IsDeadPipeStatus(status)) {
+        // Only the transport can report this: a status in an answer frame
+        // comes from a simulator that is still there.
+        m_lost = true;
+        return status;
     }
     if (status == ERROR_MORE_DATA) {
         // An answer above the frame limit: drop the rest of it so that the

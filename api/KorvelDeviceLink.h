@@ -68,6 +68,19 @@ public:
     // True while the last open went to the simulator.
     bool IsSimulated() const { return m_frames != nullptr; }
 
+    // True once a request found the handle dead: the simulator's pipe broke
+    // (it was stopped or restarted), or the device answered that it is gone
+    // (the kernel driver was unloaded). Nothing more can be done on such a
+    // handle; its owner closes it and opens the control device again. Open
+    // and Reset clear it.
+    bool IsLost() const { return m_lost; }
+    // The statuses with which the device I/O manager completes requests on a
+    // handle whose device no longer exists.
+    static bool IsDeadDeviceStatus(DWORD status);
+    // The statuses with which a pipe operation fails once the other end has
+    // gone.
+    static bool IsDeadPipeStatus(DWORD status);
+
 private:
     DWORD OpenPipe(const wchar_t* pipePath, HANDLE& handle);
     static DWORD DeviceTransact(HANDLE handle, HANDLE event, DWORD code, const void* in,
@@ -82,4 +95,5 @@ private:
     // Request frame and answer frame, one maximal frame each; allocated when
     // a pipe is opened, so that no request allocates.
     uint8_t* m_frames = nullptr;
+    bool m_lost = false;
 };

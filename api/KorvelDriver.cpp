@@ -128,19 +128,23 @@ bool KorvelDriver::SameDevice(const KorvelDeviceInfo& a, const KorvelDeviceInfo&
            std::wcsncmp(a.serialNumber, b.serialNumber, KORVEL_SERIAL_NUMBER_CHARS) == 0;
 }
 
-DWORD KorvelDriver::RefreshDevices(bool& changed)
+DWORD KorvelDriver::RefreshDevices(bool& changed, OnListFailure onFailure)
 {
     changed = false;
+    KorvelDeviceList list{};
+    DWORD status = GetDeviceList(list);
+    if (status != ERROR_SUCCESS && onFailure == OnListFailure::KeepList) {
+        return status;
+    }
     // Both lists keep their reserved room across the swap.
     DeviceList& oldDevices = m_previous;
     oldDevices.swap(m_devices);
-
-    KorvelDeviceList list{};
-    DWORD status = GetDeviceList(list);
+    m_listedCount = 0;
     if (status == ERROR_SUCCESS) {
         // The record holds KORVEL_MAX_DEVICES entries; a larger count cannot
         // name entries that do not exist.
         uint32_t count = list.count < KORVEL_MAX_DEVICES ? list.count : KORVEL_MAX_DEVICES;
+        m_listedCount = count;
         for (uint32_t i = 0; i < count; ++i) {
             AddListedDevice(list.devices[i], oldDevices, changed);
         }
@@ -157,11 +161,11 @@ void KorvelDriver::AddListedDevice(const KorvelDeviceInfo& info, DeviceList& old
 {
     for (auto it = oldDevices.begin(); it != oldDevices.end(); ++it) {
         if (SameDevice((*it)->Info(), info)) {
-            // Still attached: same object, same open handle, the new entry
-            // (its key may have changed).
-            (*it)->UpdateInfo(info);
-            m_devices.push_back(std::move(*it));
+            std::unique_ptr<KorvelDevice> device = std::move(*it);
             oldDevices.erase(it);
+            if (KeepListedDevice(*device, info, changed)) {
+                m_devices.push_back(std::move(device));
+            }
             return;
         }
     }
@@ -174,6 +178,22 @@ void KorvelDriver::AddListedDevice(const KorvelDeviceInfo& info, DeviceList& old
     }
     m_devices.push_back(std::move(device));
     changed = true;
+}
+
+bool KorvelDriver::KeepListedDevice(KorvelDevice& device, const KorvelDeviceInfo& info,
+                                    bool& changed)
+{
+    const KorvelDeviceKey& key = device.Info().key;
+    if (device.IsOpen() && !device.IsConnectionLost() && key.word0 == info.key.word0 &&
+        key.word1 == info.key.word1) {
+        device.UpdateInfo(info); // still attached: same handle, same binding
+        return true;
+    }
+    // The handle is bound to a device that is gone (the same serial came back
+    // under a new key) or to nothing: bind it to the device listed now.
+    changed = true;
+    device.Close();
+    return device.OpenFor(m_name, info) == ERROR_SUCCESS;
 }
 
 KorvelDevice* KorvelDriver::FindDevice(uint32_t keyWord0, uint32_t keyWord1) const

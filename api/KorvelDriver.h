@@ -47,11 +47,26 @@ public:
     // have ended. A later open resets and registers them again.
     void CloseAll();
 
+    // What an enumeration does when the device list request fails.
+    enum class OnListFailure
+    {
+        EmptyList, // every device object is deleted
+        KeepList,  // the objects stay as they were; `changed` stays false
+    };
+
     // Enumerates again. A device that stays attached keeps its object and
-    // its handle; a device no longer listed is closed and deleted; a failed
-    // list request empties the list. `changed` tells whether devices were
-    // added or removed. Returns the status of the list request.
-    DWORD RefreshDevices(bool& changed);
+    // its handle; a device no longer listed is closed and deleted. A device
+    // found again under a new key (it was replugged before this enumeration
+    // saw it leave), or whose handle was closed, keeps its object, which is
+    // bound again and so set up again; one that cannot be bound is deleted.
+    // `changed` tells whether devices were added, removed or bound again.
+    // Returns the status of the list request.
+    DWORD RefreshDevices(bool& changed, OnListFailure onFailure = OnListFailure::EmptyList);
+
+    // Entries the last successful list request reported (at most
+    // KORVEL_MAX_DEVICES). More than DeviceCount() when some listed device
+    // could not be bound.
+    size_t ListedCount() const { return m_listedCount; }
 
     // First device whose key matches both words, or null.
     KorvelDevice* FindDevice(uint32_t keyWord0, uint32_t keyWord1) const;
@@ -92,6 +107,10 @@ private:
     DWORD CreateWantedEvents(bool wantMessageEvent, bool wantNotificationEvent);
     static DWORD PrepareEvent(WnEvent& event);
     void AddListedDevice(const KorvelDeviceInfo& info, DeviceList& oldDevices, bool& changed);
+    // Keeps a device found again: same object, the new entry; bound again
+    // when its key changed or its handle is closed. False when it could not
+    // be bound again (the caller deletes it).
+    bool KeepListedDevice(KorvelDevice& device, const KorvelDeviceInfo& info, bool& changed);
     static bool SameDevice(const KorvelDeviceInfo& a, const KorvelDeviceInfo& b);
 
     DeviceList m_devices;
@@ -103,4 +122,5 @@ private:
     std::atomic<bool> m_messageRegistered{false};
     std::atomic<bool> m_notificationRegistered{false};
     wchar_t m_name[NAME_CHARS] = {};
+    size_t m_listedCount = 0;
 };

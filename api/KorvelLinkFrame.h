@@ -30,3 +30,8 @@ constexpr uint32_t KORVEL_LINK_MAX_FRAME = 64 * 1024;
 constexpr const wchar_t* KORVEL_LINK_ENV_VAR = L"KORVEL_SIMULATOR";
 constexpr const wchar_t* KORVEL_PRODUCT_KEY = L"Software\\VANTREL\\quillo";
 constexpr const wchar_t* KORVEL_LINK_REG_VALUE = L"Simulator";
+
+// The simulator's announcement pipe \\.\pipe\<namespace>\<this name>: every
+// client end connected to it receives one message per device plugged, the
+// simulator's stand-in for the system's device-interface arrival.
+constexpr const wchar_t* KORVEL_LINK_ARRIVAL_PIPE = L"arrivals";

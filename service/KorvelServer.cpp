@@ -3,6 +3,7 @@
 #include "KorvelIoctl.h"
 #include "KorvelStatus.h"
 
+#include <algorithm>
 #include <new>
 
 KorvelDevice* KorvelServer::CreateDevice()
@@ -64,7 +65,7 @@ DWORD KorvelServer::Serve(HANDLE stopEvent, HANDLE arrivalEvent)
     }
     if (IsOpen()) {
         bool changed = false;
-        (void)RefreshDevices(changed);
+        (void)RefreshControllers(changed);
         OnDeviceListChanged();
     }
 
@@ -74,7 +75,7 @@ DWORD KorvelServer::Serve(HANDLE stopEvent, HANDLE arrivalEvent)
     while (run) {
         HANDLE handles[4] = {stopEvent, arrivalEvent, MessageEvent(), NotificationEvent()};
         DWORD count = IsOpen() ? 4 : 2;
-        DWORD wait = WaitForMultipleObjectsEx(count, handles, FALSE, INFINITE, TRUE);
+        DWORD wait = WaitForMultipleObjectsEx(count, handles, FALSE, WaitLimit(), TRUE);
         bool waitFailed = false;
         switch (wait) {
         case WAIT_OBJECT_0:
@@ -84,13 +85,10 @@ DWORD KorvelServer::Serve(HANDLE stopEvent, HANDLE arrivalEvent)
             OnArrival();
             break;
         case WAIT_OBJECT_0 + 2:
-            DrainRequests();
-            break;
         case WAIT_OBJECT_0 + 3:
-            DrainNotifications();
+        case WAIT_IO_COMPLETION: // a timer completion ran
+        case WAIT_TIMEOUT:       // a retry is due
             break;
-        case WAIT_IO_COMPLETION:
-            break; // a timer completion ran; only the end-of-round check is due
         case WAIT_FAILED:
             // A single failure is passed over; a wait that fails again at
             // once (a closed or invalid handle) would fail forever and spin
@@ -108,12 +106,115 @@ DWORD KorvelServer::Serve(HANDLE stopEvent, HANDLE arrivalEvent)
             break;
         }
         previousWaitFailed = waitFailed;
-        if (m_pendingDisconnect) {
-            m_pendingDisconnect = false;
-            CloseAll(); // the controllers stay; the next arrival reconnects
+        if (run) {
+            DrainQueues();
+            RunDueRetry();
         }
+        EndRound(!run);
     }
     return result;
+}
+
+DWORD KorvelServer::WaitLimit() const
+{
+    if (m_retry == Retry::None) {
+        return INFINITE;
+    }
+    const ULONGLONG now = GetTickCount64();
+    return now >= m_retryAt ? 0 : static_cast<DWORD>(m_retryAt - now);
+}
+
+void KorvelServer::ScheduleRetry(Retry retry, DWORD delayMs)
+{
+    m_retry = retry;
+    m_retryAt = GetTickCount64() + delayMs;
+}
+
+void KorvelServer::RunDueRetry()
+{
+    if (m_retry == Retry::None || GetTickCount64() < m_retryAt) {
+        return;
+    }
+    const Retry retry = m_retry;
+    m_retry = Retry::None;
+    if (retry == Retry::Reconnect) {
+        Reconnect();
+    } else if (IsOpen()) {
+        bool changed = false;
+        if (RefreshControllers(changed) == ERROR_SUCCESS && changed) {
+            OnDeviceListChanged();
+        }
+    }
+}
+
+DWORD KorvelServer::RefreshControllers(bool& changed)
+{
+    DWORD status = RefreshDevices(changed, OnListFailure::KeepList);
+    m_lastRefreshFailed = status != ERROR_SUCCESS;
+    if (IsConnectionLost()) {
+        return status; // the end of the round reconnects
+    }
+    if (m_lastRefreshFailed || ListedCount() > DeviceCount()) {
+        if (m_retry != Retry::Refresh) {
+            ScheduleRetry(Retry::Refresh, RETRY_PERIOD_MS);
+        }
+    } else if (m_retry == Retry::Refresh) {
+        m_retry = Retry::None;
+    }
+    return status;
+}
+
+bool KorvelServer::DevicesExpected() const
+{
+    return m_lastRefreshFailed || ListedCount() > 0 || DeviceCount() > 0;
+}
+
+void KorvelServer::EndRound(bool stopping)
+{
+    if (!stopping && IsConnectionLost()) {
+        OnConnectionLost();
+        return;
+    }
+    if (m_pendingDisconnect) {
+        m_pendingDisconnect = false;
+        // A device that came while the last one was being removed (in the
+        // same drain) keeps the connection.
+        if (!DevicesExpected()) {
+            CloseAll(); // the next arrival reconnects
+        }
+    }
+}
+
+void KorvelServer::OnConnectionLost()
+{
+    // The kernel driver went away under the open handles (it was reloaded,
+    // or the simulator restarted): every handle is dead, the device handles
+    // too. The controllers stay; the next enumeration binds them again and
+    // so sets their devices up again.
+    CloseAll();
+    for (size_t i = 0; i < DeviceCount(); ++i) {
+        DeviceAt(i)->Close();
+    }
+    m_pendingDisconnect = false;
+    m_reconnectDelayMs = 0;
+    Reconnect();
+}
+
+void KorvelServer::Reconnect()
+{
+    if (Connect(GetInterfaceGuidText()) != ERROR_SUCCESS) {
+        // The kernel driver is not there yet: try again after a growing pause.
+        m_reconnectDelayMs = m_reconnectDelayMs == 0
+                                 ? RECONNECT_FIRST_MS
+                                 : std::min(2 * m_reconnectDelayMs, RECONNECT_LAST_MS);
+        ScheduleRetry(Retry::Reconnect, m_reconnectDelayMs);
+        return;
+    }
+    m_reconnectDelayMs = 0;
+    m_retry = Retry::None;
+    bool changed = false;
+    (void)RefreshControllers(changed);
+    OnDeviceListChanged();
 }
 
 void KorvelServer::OnArrival()
@@ -122,12 +223,22 @@ void KorvelServer::OnArrival()
         (void)Connect(GetInterfaceGuidText());
     }
     if (IsOpen()) {
+        if (m_retry == Retry::Reconnect) {
+            m_retry = Retry::None;
+            m_reconnectDelayMs = 0;
+        }
         bool changed = false;
-        (void)RefreshDevices(changed);
+        (void)RefreshControllers(changed);
         if (changed) {
             OnDeviceListChanged();
         }
     }
+}
+
+void KorvelServer::DrainQueues()
+{
+    DrainRequests();
+    DrainNotifications();
 }
 
 void KorvelServer::DrainRequests()
@@ -142,10 +253,13 @@ void KorvelServer::DrainRequests()
         }
         KorvelMessage reply;
         reply.InitReply(request, KORVEL_STATUS_INVALID_COMMAND);
+        m_replyDeferred = false;
         DWORD status = OnRequest(request, reply);
-        if (status == KORVEL_STATUS_PENDING) {
+        if (m_replyDeferred) {
             continue; // the handler replies later
         }
+        // Any status is a reply, KORVEL_STATUS_PENDING included: the kernel
+        // driver may have answered it to a request a handler made.
         reply.result = status;
         (void)SendMsg(reply);
     }
@@ -166,9 +280,9 @@ void KorvelServer::DrainNotifications()
 
 void KorvelServer::OnDeviceListChanged()
 {
-    if (DeviceCount() == 0) {
+    if (!DevicesExpected()) {
         m_pendingDisconnect = true;
-    } else {
+    } else if (DeviceCount() > 0) {
         (void)BringUp(0);
     }
     SendNotification(KORVEL_NOTIFY_STREAMING_CHANGED);
@@ -417,7 +531,9 @@ void KorvelServer::OnNotify3006()
 void KorvelServer::OnNotify3005()
 {
     bool changed = false;
-    (void)RefreshDevices(changed);
+    if (RefreshControllers(changed) != ERROR_SUCCESS) {
+        return; // the list and the controllers stay; the retry enumerates again
+    }
     OnDeviceListChanged();
 }
 

@@ -15,6 +15,13 @@ public:
     // Most state-machine steps one bring-up or bring-down takes before the
     // kernel driver is taken to be stuck (a full walk needs at most five).
     static constexpr int MAX_STATE_STEPS = 16;
+    // A failed enumeration, or a listed device without a working
+    // controller, is retried this long after (the controllers' timer period).
+    static constexpr DWORD RETRY_PERIOD_MS = 3000;
+    // A lost connection is opened again at once, then after growing pauses
+    // from the first to the last of these while the kernel driver is absent.
+    static constexpr DWORD RECONNECT_FIRST_MS = 250;
+    static constexpr DWORD RECONNECT_LAST_MS = 3000;
 
     KorvelServer() = default;
     ~KorvelServer() override = default;
@@ -87,10 +94,17 @@ public:
     DWORD Connect(const wchar_t* name);
 
     // Set when the device list was found empty; the connection closes at the
-    // end of the loop round.
+    // end of the loop round unless a device has come since.
     bool IsDisconnectPending() const { return m_pendingDisconnect; }
+    // True while an enumeration or a reconnection waits for its next try.
+    bool IsRetryDue() const { return m_retry != Retry::None; }
 
 protected:
+    // A request handler that answers later calls this instead of returning a
+    // status that the kernel driver might also have returned; the loop then
+    // sends no reply for the request.
+    void DeferReply() { m_replyDeferred = true; }
+
     // The controller at `index`, or null for an entry that is not one.
     KorvelDeviceCtrl* ControllerAt(size_t index) const;
     KorvelDeviceCtrl* FindController(const KorvelDeviceKey& key) const;
@@ -110,9 +124,40 @@ private:
     // callbacks around it; used by BringDown and StopIfUnneeded.
     DWORD StepDownToReady(const KorvelStreamingState& state);
 
+    enum class Retry
+    {
+        None,
+        Refresh,   // enumerate again (and set up the devices it misses)
+        Reconnect, // open the connection again, then enumerate
+    };
+
     void OnArrival();
+    // Both queues, on every wake-up: a receive that failed once leaves its
+    // event consumed, and only a later wake-up finds what is still queued.
+    void DrainQueues();
     void DrainRequests();
     void DrainNotifications();
+    // RefreshDevices that keeps the list when the list request fails and
+    // schedules a retry while the kernel driver lists more devices than have
+    // a working controller. The request's status.
+    DWORD RefreshControllers(bool& changed);
+    // True while the kernel driver may still have devices for us: the last
+    // enumeration failed or listed devices, or controllers exist.
+    bool DevicesExpected() const;
+    // End of a loop round: a lost connection is closed and reopened, a
+    // scheduled disconnect happens once the device set is checked again.
+    void EndRound(bool stopping);
+    void OnConnectionLost();
+    void Reconnect();
+    void RunDueRetry();
+    void ScheduleRetry(Retry retry, DWORD delayMs);
+    // Time limit of the loop's wait: until the next retry, or none.
+    DWORD WaitLimit() const;
 
     bool m_pendingDisconnect = false;
+    bool m_replyDeferred = false;
+    bool m_lastRefreshFailed = false;
+    Retry m_retry = Retry::None;
+    ULONGLONG m_retryAt = 0;
+    DWORD m_reconnectDelayMs = 0;
 };

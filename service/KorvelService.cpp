@@ -125,7 +125,13 @@ DWORD KorvelService::CheckSingleInstance()
 
 DWORD KorvelService::ServeUntilStopped()
 {
+    // Only in simulator mode; without it a device arrival must wait for the
+    // next start, which is no reason to refuse serving.
+    GUID interfaceClass = {};
+    m_server->GetInterfaceGuid(interfaceClass);
+    (void)m_simulatorArrivals.Start(GetPnPCallback(), interfaceClass);
     DWORD status = m_server->Serve(GetStopEvent(), GetArrivalEvent());
+    m_simulatorArrivals.Stop();
     m_server->CloseAll();
     // With the connection closed the enumeration finds no devices: every
     // controller is dropped and its device handle closed, so nothing of the

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "CustomServer.h"
+#include "KorvelArrivalWaiter.h"
 #include "ServiceBase.h"
 #include "WnEvent.h"
 #include "WnMutex.h"
@@ -80,10 +81,12 @@ private:
     void FailStart(WnEventLogWriter& log, const wchar_t* text, DWORD status);
     // Runs the server loop, then closes the server connection and the device
     // handles, so that the registration as server is gone once the body
-    // reports back. The server loop's result.
+    // reports back. The server loop's result. With a simulator configured,
+    // the simulator's device arrivals reach OnDeviceEvent meanwhile.
     DWORD ServeUntilStopped();
 
     std::unique_ptr<CustomServer> m_server;
     WnMutex m_singleInstance;
     WnEvent m_arrivalEvent;
+    KorvelArrivalWaiter m_simulatorArrivals;
 };

@@ -1,5 +1,25 @@
 #include "WdmConfig.h"
 
+#include <cwchar>
+
+std::wstring WdmConfig::KeyName(const std::wstring& serial)
+{
+    if (serial.empty()) {
+        return NO_SERIAL_KEY;
+    }
+    std::wstring name;
+    for (wchar_t c : serial) {
+        if (c != L'\\' && c != L'%' && c >= 0x20 && c != 0x7F) {
+            name += c;
+            continue;
+        }
+        wchar_t escaped[4];
+        std::swprintf(escaped, 4, L"%%%02X", static_cast<unsigned>(c));
+        name += escaped;
+    }
+    return name;
+}
+
 DWORD WdmConfig::OpenDeviceKey(const std::wstring& root, const std::wstring& serial,
                                WnRegistryKey& key)
 {
@@ -14,7 +34,7 @@ DWORD WdmConfig::OpenDeviceKey(const std::wstring& root, const std::wstring& ser
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    status = key.Create(devicesKey.GetKey(), serial.c_str(), access);
+    status = key.Create(devicesKey.GetKey(), KeyName(serial).c_str(), access);
     if (status != ERROR_SUCCESS) {
         key.Close();
     }

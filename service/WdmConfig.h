@@ -16,6 +16,18 @@ public:
     static constexpr const wchar_t* CAPTURE_VALUE = L"WdmCaptureSoundDeviceConfiguration";
     static constexpr const wchar_t* DEVICES_KEY = L"Devices";
 
+    // Name of the key of a device without a serial number. The escaped names
+    // below never start with "%N", so no serial number can reach this key.
+    static constexpr const wchar_t* NO_SERIAL_KEY = L"%NoSerialNumber";
+
+    // The subkey name for a serial number. A key name cannot hold a
+    // backslash (it would open a deeper level) and must not be empty (that
+    // would open "Devices" itself), so a backslash, a percent sign and any
+    // control character become "%XX" (the code in two hexadecimal digits);
+    // other serial numbers are used unchanged, so that the configuration
+    // stored under them is found again.
+    static std::wstring KeyName(const std::wstring& serial);
+
     // Opens (creating missing levels) the device's key with read/write access.
     // The registry's status on failure; `key` is then closed.
     static DWORD OpenDeviceKey(const std::wstring& root, const std::wstring& serial,

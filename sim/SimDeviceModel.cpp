@@ -126,6 +126,7 @@ uint32_t SimDeviceModel::Plug(const SimDeviceConfig& config, size_t& index, std:
     if (status == KORVEL_STATUS_SUCCESS) {
         m_streaming.OnDevicesChanged(before != m_devices.StreamingDevices());
         m_notifier.Broadcast(KORVEL_NOTIFY_DEVICE_LIST_CHANGED, nullptr, 0);
+        m_notifier.AnnounceArrival();
     }
     return status;
 }

@@ -9,4 +9,7 @@ class SimNotifier
 public:
     virtual ~SimNotifier() = default;
     virtual void Broadcast(uint32_t code, const void* payload, uint32_t length) = 0;
+    // A device was plugged: the system would now announce a device-interface
+    // arrival to every process that registered for one.
+    virtual void AnnounceArrival() {}
 };

@@ -12,11 +12,12 @@ namespace {
 constexpr size_t PIPE_CONTROL_DEVICE = 0;
 constexpr size_t PIPE_ASIO_CONTROL_DEVICE = 1;
 constexpr size_t PIPE_CONTROL = 2;
+constexpr size_t PIPE_ARRIVALS = 3;
 
 } // namespace
 
 SimServer::SimServer()
-    : m_messaging(m_lock, m_faults, m_timers), m_model(m_messaging),
+    : m_messaging(m_lock, m_faults, m_timers), m_arrivals(m_messaging), m_model(m_arrivals),
       m_dispatcher(m_lock, m_messaging, m_model, m_faults, m_trace),
       m_control(m_lock, m_dispatcher, m_faults, m_messaging, m_model,
                 [this] { SetEvent(m_stopRequested.GetHandle()); })
@@ -61,6 +62,7 @@ uint32_t SimServer::Start(const SimServerOptions& options)
             PipePath(options.nameSpace, KORVEL_CONTROL_DEVICE_NAME),
             PipePath(options.nameSpace, KORVEL_ASIO_CONTROL_DEVICE_NAME),
             PipePath(options.nameSpace, L"control"),
+            PipePath(options.nameSpace, KORVEL_LINK_ARRIVAL_PIPE),
         };
         status = m_listener.Start(paths, m_stopEvent.GetHandle(),
                                   [this](size_t index, HANDLE pipe) { OnConnected(index, pipe); });
@@ -116,6 +118,7 @@ void SimServer::Stop()
     SetEvent(m_stopEvent.GetHandle());
     m_listener.Join();
     JoinSessions();
+    m_arrivals.CloseAll();
     m_timers.Stop();
     m_namespaceClaim.Close();
     std::lock_guard guard(m_lock);
@@ -143,6 +146,9 @@ void SimServer::OnConnected(size_t nameIndex, HANDLE pipe)
         break;
     case PIPE_ASIO_CONTROL_DEVICE:
         StartDriverSession(pipe, SimConnection::ASIO_DEVICE);
+        break;
+    case PIPE_ARRIVALS:
+        m_arrivals.AddListener(pipe);
         break;
     case PIPE_CONTROL:
     default:

@@ -11,6 +11,7 @@
 //   options.devices = 1;
 //   if (sim.Start(options) == 0) { ...; sim.Control("fault drop-replies 1"); ... }
 //   sim.Stop(); // also done by the destructor
+#include "SimArrivalAnnouncer.h"
 #include "SimControl.h"
 #include "SimDeviceModel.h"
 #include "SimDispatcher.h"
@@ -71,6 +72,9 @@ public:
     // Runs `action` on the device model under the simulator lock.
     void WithModel(const std::function<void(SimDeviceModel&)>& action);
 
+    // Processes listening for device arrivals on the announcement pipe.
+    size_t ArrivalListenerCount() { return m_arrivals.ListenerCount(); }
+
     // Manual-reset event signalled when a "stop" control command arrived;
     // whoever owns the simulator waits on it and calls Stop.
     HANDLE StopRequestedEvent() const { return m_stopRequested.GetHandle(); }
@@ -95,6 +99,7 @@ private:
     SimFaults m_faults;
     SimTimerQueue m_timers;
     SimMessaging m_messaging;
+    SimArrivalAnnouncer m_arrivals; // the model's notifications go through it
     SimDeviceModel m_model;
     SimTrace m_trace;
     SimDispatcher m_dispatcher;

@@ -101,7 +101,7 @@ TEST_F(ApiOverSimTest, MixerPinCountComesFromTheBytesReturned)
     EXPECT_EQ(count, 0u);
 }
 
-TEST_F(ApiOverSimTest, ReplugWithANewKeyKeepsTheObjectAndRemovalDeletesIt)
+TEST_F(ApiOverSimTest, ReplugWithANewKeyBindsTheObjectAgainAndRemovalDeletesIt)
 {
     Control("plug serial=AAA");
     Control("plug serial=BBB");
@@ -115,16 +115,20 @@ TEST_F(ApiOverSimTest, ReplugWithANewKeyKeepsTheObjectAndRemovalDeletesIt)
     const KorvelDeviceKey oldKey = a->Info().key;
     EXPECT_TRUE(WaitConnections(3));
 
-    // Unplugged and plugged again between two enumerations: a new key.
+    // Unplugged and plugged again between two enumerations: a new key. The
+    // old binding names a device that is gone, so the object is bound again.
     Control("unplug AAA");
     Control("plug serial=AAA");
+    KorvelAudioFunctions functions{};
+    EXPECT_EQ(a->GetAudioFunctions(functions), KORVEL_STATUS_DEVICE_REMOVED);
     ASSERT_EQ(driver.RefreshDevices(changed), 0u);
-    EXPECT_FALSE(changed);
+    EXPECT_TRUE(changed);
     ASSERT_EQ(driver.DeviceCount(), 2u);
     EXPECT_FALSE(a->Info().key == oldKey);
     EXPECT_EQ(driver.FindDevice(a->Info().key.word0, a->Info().key.word1), a);
     EXPECT_EQ(driver.FindDevice(oldKey.word0, oldKey.word1), nullptr);
-    EXPECT_TRUE(WaitConnections(3)) << "no new device connection";
+    EXPECT_EQ(a->GetAudioFunctions(functions), 0u) << "the handle serves the device again";
+    EXPECT_TRUE(WaitConnections(3)) << "the old device connection was replaced";
 
     Control("unplug BBB");
     ASSERT_EQ(driver.RefreshDevices(changed), 0u);

@@ -111,15 +111,24 @@ TEST_F(DriverTest, DevicesAreMatchedByVendorProductAndExactSerial)
     EXPECT_EQ(driver.FindDevice(2, 2), b);
     EXPECT_EQ(m_server->CountCalls(IOCTL_KORVEL_OPEN_DEVICE), 2u);
 
-    // Same devices, one with a new key and in another order.
-    m_server->SetDevices({Device(2, 2, 0x10, L"B2"), Device(9, 9, 0x10, L"A1")});
+    // Same devices in another order: same objects, nothing bound again.
+    m_server->SetDevices({Device(2, 2, 0x10, L"B2"), Device(1, 1, 0x10, L"A1")});
     Refresh(driver, false);
+    EXPECT_EQ(driver.DeviceAt(0), b);
+    EXPECT_EQ(driver.DeviceAt(1), a);
+    EXPECT_EQ(m_server->CountCalls(IOCTL_KORVEL_OPEN_DEVICE), 2u) << "not bound again";
+
+    // One of them under a new key (replugged in between): same object, its
+    // handle bound to the new key, reported as a change.
+    m_server->SetDevices({Device(2, 2, 0x10, L"B2"), Device(9, 9, 0x10, L"A1")});
+    Refresh(driver, true);
     ASSERT_EQ(driver.DeviceCount(), 2u);
     EXPECT_EQ(driver.DeviceAt(0), b);
     EXPECT_EQ(driver.DeviceAt(1), a);
+    EXPECT_TRUE(a->IsOpen());
     EXPECT_EQ(driver.FindDevice(9, 9), a);
     EXPECT_EQ(driver.FindDevice(1, 1), nullptr);
-    EXPECT_EQ(m_server->CountCalls(IOCTL_KORVEL_OPEN_DEVICE), 2u) << "not bound again";
+    EXPECT_EQ(m_server->CountCalls(IOCTL_KORVEL_OPEN_DEVICE), 3u) << "bound to the new key";
 
     // A serial that differs only in case, or another product ID, is another device.
     m_server->SetDevices({Device(2, 2, 0x11, L"B2"), Device(9, 9, 0x10, L"a1")});

@@ -55,3 +55,34 @@ TEST(QuillosvcConsole, ServesOneInstanceUntilCtrlC)
     EXPECT_EQ(sim.Stat("server"), "-");
     SetConsoleCtrlHandler(nullptr, FALSE);
 }
+
+TEST(QuillosvcConsole, LastDeviceOutThenOneInReconnectsAndServes)
+{
+    SimFixture sim;
+    ASSERT_EQ(sim.Start(), 0u);
+    Child console;
+    ASSERT_TRUE(console.Start(L"-console"));
+    ASSERT_TRUE(WaitFor([&] { return sim.ServerRegistered(); }, 15000)) << sim.Control("stats");
+    ASSERT_TRUE(WaitFor([&] { return sim.ModelValue("dev.0.setup.count") == "1"; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return sim.ArrivalListeners() == 1; }, 10000))
+        << "the service listens for the simulator's arrivals";
+
+    ASSERT_EQ(sim.Control("unplug 0").rfind("OK", 0), 0u);
+    ASSERT_TRUE(WaitFor([&] { return !sim.ServerRegistered(); }, 10000))
+        << "without devices the service lets its connection go";
+
+    ASSERT_EQ(sim.Control("plug serial=BACK1").rfind("OK", 0), 0u);
+    ASSERT_TRUE(WaitFor([&] { return sim.ServerRegistered(); }, 10000))
+        << "the arrival brought the service back";
+    EXPECT_TRUE(WaitFor([&] { return sim.ModelValue("dev.0.setup.count") == "1"; }, 10000))
+        << "and it set the new device up";
+    EXPECT_TRUE(WaitFor([&] { return sim.ModelValue("dev.0.wdm.pairs.received") == "1"; }, 10000))
+        << "and named its endpoints";
+    KorvelClient client;
+    ASSERT_EQ(client.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
+    uint32_t policy = 0;
+    ASSERT_EQ(client.GetPolicy(policy), 0u);
+    EXPECT_EQ(client.SetPolicy(policy ^ 1u, 10000), 0u) << "and it serves requests";
+    client.CloseAll();
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VANTREL\\quillo\\Devices\\BACK1");
+}

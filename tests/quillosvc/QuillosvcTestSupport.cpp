@@ -1,5 +1,8 @@
 #include "QuillosvcTestSupport.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include <sstream>
 
 #include "KorvelLinkFrame.h"
@@ -29,14 +32,14 @@ std::string Normalize(const std::string& text)
     return result;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (!condition()) {
         if (GetTickCount64() >= end) {
             return false;
         }
-        Sleep(50);
+        Sleep(pollMs);
     }
     return true;
 }
@@ -98,6 +101,73 @@ RunResult RunProgram(const std::wstring& arguments, DWORD timeoutMs)
     }
     result.output = child.Output();
     return result;
+}
+
+namespace {
+
+// The system's handle table (extended form), as ntdll returns it.
+struct HandleEntry
+{
+    void* object;
+    ULONG_PTR processId;
+    ULONG_PTR handleValue;
+    ULONG grantedAccess;
+    USHORT backTraceIndex;
+    USHORT typeIndex;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleTable
+{
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry entries[1];
+};
+constexpr ULONG SYSTEM_EXTENDED_HANDLE_INFORMATION = 64;
+constexpr LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+bool CountFromHandleTable(DWORD processId, DWORD& count)
+{
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) {
+        return false;
+    }
+    std::string buffer(1 << 20, '\0');
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        ULONG needed = 0;
+        LONG status = query(SYSTEM_EXTENDED_HANDLE_INFORMATION, buffer.data(),
+                            static_cast<ULONG>(buffer.size()), &needed);
+        if (status == STATUS_INFO_LENGTH_MISMATCH) {
+            buffer.assign(std::max<size_t>(2 * buffer.size(), needed + 65536), '\0');
+            continue;
+        }
+        if (status < 0) {
+            return false;
+        }
+        const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+        const size_t room = (buffer.size() - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
+        const size_t entries = std::min<size_t>(table->count, room);
+        count = 0;
+        for (size_t i = 0; i < entries; ++i) {
+            if (table->entries[i].processId == processId) {
+                ++count;
+            }
+        }
+        return count != 0;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CountProcessHandles(HANDLE process, DWORD& count)
+{
+    if (GetProcessHandleCount(process, &count) && count != 0) {
+        return true;
+    }
+    return CountFromHandleTable(GetProcessId(process), count);
 }
 
 SimFixture::~SimFixture()

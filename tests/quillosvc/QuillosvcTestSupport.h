@@ -19,8 +19,12 @@ std::wstring ProgramPath();
 // Output with the runtime's line-end translation undone ("\r\n" -> "\n").
 std::string Normalize(const std::string& text);
 
-// Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+// Number of handles `process` holds: GetProcessHandleCount, or where that
+// reports nothing (Wine), the system's handle table. False when neither works.
+bool CountProcessHandles(HANDLE process, DWORD& count);
+
+// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 50);
 
 // A started child program whose standard output and error go to a pipe.
 class Child
@@ -37,6 +41,7 @@ public:
     // is collected without waiting for the pipe to end.
     DWORD Finish(DWORD timeoutMs);
     bool Running() const;
+    HANDLE Process() const { return m_process.hProcess; }
     // Everything read so far, normalized.
     std::string Output() const { return Normalize(m_output); }
 
@@ -70,6 +75,7 @@ public:
     std::string ModelValue(const std::string& key);
     // True once a server connection is registered / none is.
     bool ServerRegistered() { return Stat("server") != "-"; }
+    size_t ArrivalListeners() { return m_sim.ArrivalListenerCount(); }
 
 private:
     SimServer m_sim;

@@ -197,7 +197,7 @@ TEST_F(CustomDeviceTest, EndpointsFollowStreaming)
               (std::vector<std::string>{"state 0 1", "state 2 1", "state 0 0", "state 2 0"}));
 }
 
-TEST_F(CustomDeviceTest, FailedDeviceStartIsRetriedOnTheNextEnumeration)
+TEST_F(CustomDeviceTest, FailedStartOfTheOnlyDeviceIsRetriedOnTheTimer)
 {
     ASSERT_EQ(harness.StartSim(0), 0u);
     m_serial = L"RETRY01";
@@ -207,12 +207,14 @@ TEST_F(CustomDeviceTest, FailedDeviceStartIsRetriedOnTheNextEnumeration)
     harness.StartServe(server);
     ASSERT_TRUE(harness.WaitNotification(KORVEL_NOTIFY_DEVICES_CHANGED));
     EXPECT_EQ(harness.ModelValue("dev.0.wdm.pairs.received"), "0") << "start ended there";
-    // No controller: the list was empty, so the server let its connection go.
+    // The listed device has no controller: the server stays and tries again
+    // on its own, without an arrival.
     EXPECT_TRUE(ServerHarness::WaitFor(
-        [&] { return harness.Control("stats").find("server=-") != std::string::npos; }));
-    harness.SignalArrival();
-    ASSERT_TRUE(harness.WaitNotification(KORVEL_NOTIFY_DEVICES_CHANGED));
-    EXPECT_EQ(harness.ModelValue("dev.0.wdm.pairs.received"), "1");
+        [&] { return harness.ModelValue("dev.0.wdm.pairs.received") == "1"; },
+        KorvelServer::RETRY_PERIOD_MS + 7000))
+        << "the start was retried";
+    EXPECT_EQ(harness.Control("stats").find("server=-"), std::string::npos)
+        << "the server stayed connected";
 }
 
 TEST_F(CustomDeviceTest, GainsAreSavedAndRestored)
@@ -420,6 +422,41 @@ TEST(WdmConfig, MissingValuesLeaveTheMembersAndCreateTheKey)
     EXPECT_EQ(WdmConfig::Load(root, L"NEW1", render, capture), 0u);
     EXPECT_EQ(render, 3u);
     EXPECT_EQ(capture, 4u);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, root.c_str());
+}
+
+TEST(WdmConfig, SerialNumbersAreEscapedIntoOneKeyLevel)
+{
+    EXPECT_EQ(WdmConfig::KeyName(L"QV100234"), L"QV100234") << "plain serials stay as stored";
+    EXPECT_EQ(WdmConfig::KeyName(L"EVIL\\x"), L"EVIL%5Cx");
+    EXPECT_EQ(WdmConfig::KeyName(L"50%\\"), L"50%25%5C");
+    EXPECT_EQ(WdmConfig::KeyName(std::wstring(L"a\tb")), L"a%09b");
+    EXPECT_EQ(WdmConfig::KeyName(L""), WdmConfig::NO_SERIAL_KEY);
+
+    const std::wstring root =
+        L"Software\\VANTREL\\quillo-esc-" + std::to_wstring(GetCurrentProcessId());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, root.c_str());
+    EXPECT_EQ(WdmConfig::Store(root, L"EVIL\\x", 1, 0), 0u);
+    EXPECT_EQ(WdmConfig::Store(root, L"", 0, 1), 0u);
+    WnRegistryKey key;
+    EXPECT_NE(key.Open(HKEY_LOCAL_MACHINE, (root + L"\\Devices\\EVIL").c_str(), KEY_READ), 0u)
+        << "no second key level";
+    ASSERT_EQ(key.Open(HKEY_LOCAL_MACHINE, (root + L"\\Devices").c_str(), KEY_READ), 0u);
+    DWORD value = 0;
+    EXPECT_NE(key.ReadDword(WdmConfig::CAPTURE_VALUE, value), 0u)
+        << "nothing is stored on the Devices level itself";
+    key.Close();
+    uint32_t render = 0, capture = 0;
+    EXPECT_EQ(WdmConfig::Load(root, L"EVIL\\x", render, capture), 0u);
+    EXPECT_EQ(render, 1u);
+    EXPECT_EQ(capture, 0u);
+    EXPECT_EQ(WdmConfig::Load(root, L"", render, capture), 0u);
+    EXPECT_EQ(render, 0u);
+    EXPECT_EQ(capture, 1u);
+    EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE,
+                       (root + L"\\Devices\\" + WdmConfig::NO_SERIAL_KEY).c_str(), KEY_READ),
+              0u);
+    key.Close();
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, root.c_str());
 }
 

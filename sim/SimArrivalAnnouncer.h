@@ -1,0 +1,43 @@
+#pragma once
+// The simulator's stand-in for the system's device-interface arrival. Every
+// client end connected to the announcement pipe (the device link's arrival
+// waiter, in each process configured for this simulator) receives one small
+// message per device plugged. The driver notifications pass through to the
+// connection layer unchanged.
+#include "SimHandle.h"
+#include "SimNotifier.h"
+
+#include <list>
+#include <mutex>
+
+class SimArrivalAnnouncer : public SimNotifier
+{
+public:
+    // Longest wait for one announcement to be taken by a pipe; a listener
+    // whose pipe stays full is dropped rather than holding up the simulator.
+    static constexpr DWORD WRITE_WAIT_MS = 200;
+
+    explicit SimArrivalAnnouncer(SimNotifier& driverNotifications);
+    ~SimArrivalAnnouncer() override = default;
+
+    SimArrivalAnnouncer(const SimArrivalAnnouncer&) = delete;
+    SimArrivalAnnouncer& operator=(const SimArrivalAnnouncer&) = delete;
+
+    void Broadcast(uint32_t code, const void* payload, uint32_t length) override;
+    // Writes the announcement to every listener; drops the ones that are gone.
+    void AnnounceArrival() override;
+
+    // A connected instance of the announcement pipe (ownership passes).
+    void AddListener(HANDLE pipe);
+    // Disconnects every listener (the simulator stops).
+    void CloseAll();
+    size_t ListenerCount();
+
+private:
+    static bool Write(HANDLE pipe, HANDLE event);
+
+    SimNotifier& m_driverNotifications;
+    std::mutex m_lock;
+    std::list<SimHandle> m_listeners;
+    SimHandle m_writeEvent;
+};
