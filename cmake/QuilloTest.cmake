@@ -19,15 +19,22 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
-# quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2)
-# One test program; every TEST in its sources becomes one ctest test.
+# quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [WATCHDOG s])
+# One test program; every TEST in its sources becomes one ctest test. Its main
+# ends the program when one test runs longer than WATCHDOG seconds (40 by
+# default), naming the test and what it waited for; TIMEOUT is ctest's outer
+# bound.
 function(quillo_add_gtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;WATCHDOG" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  if(NOT ARG_WATCHDOG)
+    set(ARG_WATCHDOG 40)
+  endif()
+  add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_compile_definitions(${name} PRIVATE QUILLO_TEST_WATCHDOG_SECONDS=${ARG_WATCHDOG})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillo_test_support GTest::gmock GTest::gtest)
   gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_LIST added)
   set_tests_properties(${added} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "KorvelLinkFrame.h"
+#include "TestWatchdog.h"
 
 namespace quillosvc_test {
 
@@ -82,6 +83,7 @@ bool Child::Running() const
 
 DWORD Child::Finish(DWORD timeoutMs)
 {
+    quillo_test::WaitNote note("quillosvc.exe to end");
     if (m_process.hProcess == nullptr ||
         WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         return 0xFFFFFFFF;
@@ -172,6 +174,7 @@ bool CountProcessHandles(HANDLE process, DWORD& count)
 
 SimFixture::~SimFixture()
 {
+    quillo_test::WaitNote note("the in-process simulator to stop");
     m_sim.Stop();
     SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr);
 }

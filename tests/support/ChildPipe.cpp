@@ -1,5 +1,7 @@
 #include "ChildPipe.h"
 
+#include "TestWatchdog.h"
+
 namespace quillo_test {
 
 namespace {
@@ -60,6 +62,7 @@ bool ChildPipe::ReadAvailable(std::string& out)
 
 bool ChildPipe::ReadUntil(const std::string& text, std::string& seen, DWORD timeoutMs)
 {
+    WaitNote note("\"" + text + "\" in a child's output");
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         bool open = ReadAvailable(seen);

@@ -163,7 +163,14 @@ public:
         SetStartTimeout(200);
         HoldWindowThreads(release);
     }
-    void Release() { HoldWindowThreads(nullptr); }
+    // Threads started from now on make their window at once, and a start
+    // waits as long as a real one: the first window of a process can take
+    // well over the short limit on a loaded machine.
+    void Release()
+    {
+        HoldWindowThreads(nullptr);
+        SetStartTimeout(START_TIMEOUT_MS);
+    }
 };
 
 } // namespace

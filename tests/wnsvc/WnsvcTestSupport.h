@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChildPipe.h"
+#include "TestWatchdog.h"
 
 namespace wnsvc_test {
 
@@ -77,6 +78,7 @@ struct Child
     // once the child has ended, the rest of its output is appended to `rest`.
     DWORD Finish(DWORD timeoutMs, std::string* rest = nullptr)
     {
+        quillo_test::WaitNote note("a child program to end");
         if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
             return 0xFFFFFFFF;
         }
