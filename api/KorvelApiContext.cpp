@@ -119,14 +119,31 @@ DWORD KorvelApiContext::SendMsg(const KorvelMessage& message)
 
 DWORD KorvelApiContext::ReceiveMsg(KorvelMessage& message)
 {
-    message.ClearForReceive();
-    return Request(IOCTL_KORVEL_RECEIVE_MESSAGE, nullptr, 0, &message, sizeof(message));
+    return ReceiveRecord(IOCTL_KORVEL_RECEIVE_MESSAGE, message);
 }
 
 DWORD KorvelApiContext::ReceiveNotification(KorvelMessage& message)
 {
+    return ReceiveRecord(IOCTL_KORVEL_RECEIVE_NOTIFICATION, message);
+}
+
+DWORD KorvelApiContext::ReceiveRecord(DWORD code, KorvelMessage& message)
+{
     message.ClearForReceive();
-    return Request(IOCTL_KORVEL_RECEIVE_NOTIFICATION, nullptr, 0, &message, sizeof(message));
+    DWORD bytes = 0;
+    DWORD status = Request(code, nullptr, 0, &message, sizeof(message), &bytes);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    // A success that brings less than a whole, well-formed record is a
+    // broken peer: taking it for a message would let a drain spin on
+    // nothing, or read a payload length beyond the record.
+    if (bytes != sizeof(message) || message.headerSize != KORVEL_MSG_HEADER_SIZE ||
+        !message.HasValidLength()) {
+        message.ClearForReceive();
+        return KORVEL_STATUS_INVALID_MSG_SIZE;
+    }
+    return ERROR_SUCCESS;
 }
 
 DWORD KorvelApiContext::SetNotificationEvents(HANDLE messageEvent, HANDLE notificationEvent)

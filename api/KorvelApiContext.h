@@ -54,7 +54,10 @@ public:
     // Input length 32 + payload length; a message whose payload length lies
     // beyond the record is refused (KORVEL_STATUS_INVALID_LENGTH), not sent.
     DWORD SendMsg(const KorvelMessage& message);
-    // Both clear the message's type and code before receiving.
+    // Both clear the message's type and code before receiving. A success
+    // that returns anything but a whole record with header size 32 and a
+    // payload length within the record fails with
+    // KORVEL_STATUS_INVALID_MSG_SIZE.
     DWORD ReceiveMsg(KorvelMessage& message);
     DWORD ReceiveNotification(KorvelMessage& message);
     // Either handle may be null; both null withdraw the registration.
@@ -113,6 +116,7 @@ private:
     // length does not fit the request.
     DWORD ArrayRequest(DWORD code, void* entries, uint32_t count, uint32_t entrySize);
     DWORD TwoWordRequest(DWORD code, uint32_t value0, uint32_t value1);
+    DWORD ReceiveRecord(DWORD code, KorvelMessage& message);
     DWORD CheckVersion();
 
     CRITICAL_SECTION m_lock;

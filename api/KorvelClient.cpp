@@ -1,5 +1,6 @@
 #include "KorvelClient.h"
 
+#include "KorvelDeadline.h"
 #include "KorvelStatus.h"
 
 uint32_t KorvelClient::NextSequenceNumber()
@@ -20,9 +21,12 @@ DWORD KorvelClient::Exchange(KorvelMessage& request, KorvelMessage& reply, DWORD
     }
     const uint32_t sequence = NextSequenceNumber();
     request.sequence = sequence;
+    // One deadline for the whole exchange: neither foreign replies nor a
+    // peer that keeps answering can hold the connection's lock past it.
+    const KorvelDeadline deadline(timeoutMs);
     DWORD status = SendMsg(request);
     while (status == ERROR_SUCCESS) {
-        DWORD wait = WaitForSingleObject(event, timeoutMs);
+        DWORD wait = WaitForSingleObject(event, deadline.RemainingMs());
         if (wait == WAIT_TIMEOUT) {
             status = KORVEL_STATUS_TIMEOUT;
             break;
@@ -32,7 +36,7 @@ DWORD KorvelClient::Exchange(KorvelMessage& request, KorvelMessage& reply, DWORD
             break;
         }
         bool matched = false;
-        status = ReceiveReply(sequence, reply, matched);
+        status = ReceiveReply(sequence, deadline, reply, matched);
         if (matched) {
             break;
         }
@@ -41,7 +45,8 @@ DWORD KorvelClient::Exchange(KorvelMessage& request, KorvelMessage& reply, DWORD
     return status;
 }
 
-DWORD KorvelClient::ReceiveReply(uint32_t sequence, KorvelMessage& reply, bool& matched)
+DWORD KorvelClient::ReceiveReply(uint32_t sequence, const KorvelDeadline& deadline,
+                                 KorvelMessage& reply, bool& matched)
 {
     // Drains the queue: one wake-up of the auto-reset event may stand for
     // several queued messages, so a foreign reply must not end the drain or
@@ -59,6 +64,9 @@ DWORD KorvelClient::ReceiveReply(uint32_t sequence, KorvelMessage& reply, bool& 
             return ERROR_SUCCESS;
         }
         // Not a reply, or a reply to another request: dropped.
+        if (deadline.Expired()) {
+            return KORVEL_STATUS_TIMEOUT;
+        }
     }
 }
 

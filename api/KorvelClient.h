@@ -1,6 +1,7 @@
 #pragma once
 // A driver connection that sends requests to the server (the device control
 // service) through the kernel driver and waits for their replies.
+#include "KorvelDeadline.h"
 #include "KorvelDriver.h"
 
 class KorvelClient : public KorvelDriver
@@ -11,9 +12,10 @@ public:
 
     // Numbers and sends `request`, then waits on the message event for the
     // reply with the same sequence number, which lands in `reply`. Holds the
-    // connection's lock throughout. Each wake-up that brings no matching
-    // reply starts the time limit again. KORVEL_STATUS_TIMEOUT when no reply
-    // comes in time, KORVEL_STATUS_FAILED when the wait itself fails.
+    // connection's lock throughout. `timeoutMs` bounds the whole exchange,
+    // waits and drains alike: KORVEL_STATUS_TIMEOUT when no matching reply
+    // has come by then, KORVEL_STATUS_FAILED when the wait itself fails, a
+    // receive's failure (a broken record included) as it comes.
     DWORD Exchange(KorvelMessage& request, KorvelMessage& reply, DWORD timeoutMs);
 
     // Each returns the exchange's status if non-zero, else the reply's
@@ -35,7 +37,8 @@ protected:
 private:
     DWORD SendRequest(uint32_t code, const void* payload, uint32_t length, DWORD timeoutMs);
     uint32_t NextSequenceNumber();
-    DWORD ReceiveReply(uint32_t sequence, KorvelMessage& reply, bool& matched);
+    DWORD ReceiveReply(uint32_t sequence, const KorvelDeadline& deadline, KorvelMessage& reply,
+                       bool& matched);
 
     uint32_t m_lastSequence = 0;
 };

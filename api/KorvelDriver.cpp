@@ -1,5 +1,6 @@
 #include "KorvelDriver.h"
 
+#include "KorvelDeadline.h"
 #include "KorvelStatus.h"
 
 #include <cwchar>
@@ -18,6 +19,7 @@ KorvelDriver::~KorvelDriver()
 {
     CloseAll();
     m_devices.clear(); // each device closes its own handle
+    // The events go with the members, after the owner has ended its waits.
 }
 
 KorvelDevice* KorvelDriver::CreateDevice()
@@ -38,9 +40,12 @@ DWORD KorvelDriver::OpenWithEvents(const wchar_t* name, bool wantMessageEvent,
     if (status == ERROR_SUCCESS) {
         status = CreateWantedEvents(wantMessageEvent, wantNotificationEvent);
         if (status == ERROR_SUCCESS) {
-            status = SetNotificationEvents(wantMessageEvent ? MessageEvent() : nullptr,
-                                           wantNotificationEvent ? NotificationEvent() : nullptr);
+            status = SetNotificationEvents(
+                wantMessageEvent ? m_messageEvent.GetHandle() : nullptr,
+                wantNotificationEvent ? m_notificationEvent.GetHandle() : nullptr);
         }
+        m_messageRegistered = status == ERROR_SUCCESS && wantMessageEvent;
+        m_notificationRegistered = status == ERROR_SUCCESS && wantNotificationEvent;
         if (status != ERROR_SUCCESS) {
             Close();
         }
@@ -51,19 +56,20 @@ DWORD KorvelDriver::OpenWithEvents(const wchar_t* name, bool wantMessageEvent,
 
 DWORD KorvelDriver::CreateWantedEvents(bool wantMessageEvent, bool wantNotificationEvent)
 {
-    if (wantMessageEvent && m_messageEvent.GetHandle() == nullptr) {
-        DWORD status = m_messageEvent.Create(FALSE, FALSE);
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
+    DWORD status = wantMessageEvent ? PrepareEvent(m_messageEvent) : ERROR_SUCCESS;
+    if (status == ERROR_SUCCESS && wantNotificationEvent) {
+        status = PrepareEvent(m_notificationEvent);
     }
-    if (wantNotificationEvent && m_notificationEvent.GetHandle() == nullptr) {
-        DWORD status = m_notificationEvent.Create(FALSE, FALSE);
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
+    return status;
+}
+
+DWORD KorvelDriver::PrepareEvent(WnEvent& event)
+{
+    if (event.GetHandle() == nullptr) {
+        return event.Create(FALSE, FALSE);
     }
-    return ERROR_SUCCESS;
+    // Kept from an earlier connection: a signal left from it means nothing now.
+    return event.Reset();
 }
 
 DWORD KorvelDriver::OpenTyped(const wchar_t* name, uint32_t clientType, bool wantMessageEvent,
@@ -106,9 +112,11 @@ void KorvelDriver::CloseAll()
     // Withdrawn before the handle goes; on a closed connection this fails
     // with KORVEL_STATUS_NOT_OPENED, which does not matter here.
     (void)SetNotificationEvents(nullptr, nullptr);
+    m_messageRegistered = false;
+    m_notificationRegistered = false;
     Close();
-    m_messageEvent.Close();
-    m_notificationEvent.Close();
+    // The events stay: an owner thread may still be waiting on their raw
+    // handles, and closing them would let the values name other objects.
     Unlock();
 }
 
@@ -184,8 +192,9 @@ KorvelDevice* KorvelDriver::DeviceAt(size_t index) const
     return index < m_devices.size() ? m_devices[index].get() : nullptr;
 }
 
-DWORD KorvelDriver::ReceiveNextNotification(KorvelMessage& message)
+DWORD KorvelDriver::ReceiveNextNotification(KorvelMessage& message, DWORD timeoutMs)
 {
+    const KorvelDeadline deadline(timeoutMs);
     for (;;) {
         DWORD status = ReceiveNotification(message);
         if (status != ERROR_SUCCESS) {
@@ -194,11 +203,15 @@ DWORD KorvelDriver::ReceiveNextNotification(KorvelMessage& message)
         if (message.type == KORVEL_MSG_TYPE_NOTIFICATION) {
             return ERROR_SUCCESS;
         }
+        if (deadline.Expired()) {
+            return KORVEL_STATUS_TIMEOUT; // a peer that only sends other types
+        }
     }
 }
 
-DWORD KorvelDriver::FlushNotifications()
+DWORD KorvelDriver::FlushNotifications(DWORD timeoutMs)
 {
+    const KorvelDeadline deadline(timeoutMs);
     KorvelMessage message;
     for (;;) {
         DWORD status = ReceiveNotification(message);
@@ -207,6 +220,9 @@ DWORD KorvelDriver::FlushNotifications()
         }
         if (status != ERROR_SUCCESS) {
             return status;
+        }
+        if (deadline.Expired()) {
+            return KORVEL_STATUS_TIMEOUT; // a queue that never runs empty
         }
     }
 }

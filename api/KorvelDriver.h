@@ -6,6 +6,7 @@
 #include "KorvelApiContext.h"
 #include "KorvelDevice.h"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -37,8 +38,13 @@ public:
     DWORD OpenPanelView(const wchar_t* name);
     DWORD OpenMixerView(const wchar_t* name);
 
-    // Withdraws the event registration, closes the connection and both
-    // events. The device objects stay.
+    // Withdraws the event registration and closes the connection. The
+    // device objects stay, and so do both events: they outlive every wait
+    // on them. An owner thread that still waits on a raw handle read before
+    // CloseAll waits on the same event object (never on a reused handle
+    // value) until its own stop wakes it; the events are closed only when
+    // the driver object is destroyed, which the owner does after its waits
+    // have ended. A later open resets and registers them again.
     void CloseAll();
 
     // Enumerates again. A device that stays attached keeps its object and
@@ -53,15 +59,29 @@ public:
     KorvelDevice* DeviceAt(size_t index) const;
     size_t DeviceCount() const { return m_devices.size(); }
 
-    // Receives until a notification (type 3) arrives: 0, or the failing
-    // status (KORVEL_STATUS_NO_MORE_ITEMS when the queue is empty).
-    DWORD ReceiveNextNotification(KorvelMessage& message);
-    // Discards queued notifications; an empty queue is success.
-    DWORD FlushNotifications();
+    // How long one drain of the notification queue may take. A queue that
+    // the kernel driver fills empties in far less; only a broken peer that
+    // never stops answering reaches it.
+    static constexpr DWORD DRAIN_TIME_LIMIT_MS = 5000;
 
-    // The raw event handles (null when not created) for the owner's waits.
-    HANDLE MessageEvent() const { return m_messageEvent.GetHandle(); }
-    HANDLE NotificationEvent() const { return m_notificationEvent.GetHandle(); }
+    // Receives until a notification (type 3) arrives: 0, or the failing
+    // status (KORVEL_STATUS_NO_MORE_ITEMS when the queue is empty,
+    // KORVEL_STATUS_TIMEOUT when only other messages came for `timeoutMs`).
+    DWORD ReceiveNextNotification(KorvelMessage& message, DWORD timeoutMs = DRAIN_TIME_LIMIT_MS);
+    // Discards queued notifications; an empty queue is success,
+    // KORVEL_STATUS_TIMEOUT a queue still not empty after `timeoutMs`.
+    DWORD FlushNotifications(DWORD timeoutMs = DRAIN_TIME_LIMIT_MS);
+
+    // The raw event handles for the owner's waits; null while the
+    // connection is closed or the event was not asked for.
+    HANDLE MessageEvent() const
+    {
+        return IsOpen() && m_messageRegistered ? m_messageEvent.GetHandle() : nullptr;
+    }
+    HANDLE NotificationEvent() const
+    {
+        return IsOpen() && m_notificationRegistered ? m_notificationEvent.GetHandle() : nullptr;
+    }
 
     // The name the connection was last opened with.
     const wchar_t* ControlDeviceName() const { return m_name; }
@@ -70,6 +90,7 @@ private:
     using DeviceList = std::vector<std::unique_ptr<KorvelDevice>>;
 
     DWORD CreateWantedEvents(bool wantMessageEvent, bool wantNotificationEvent);
+    static DWORD PrepareEvent(WnEvent& event);
     void AddListedDevice(const KorvelDeviceInfo& info, DeviceList& oldDevices, bool& changed);
     static bool SameDevice(const KorvelDeviceInfo& a, const KorvelDeviceInfo& b);
 
@@ -77,5 +98,9 @@ private:
     DeviceList m_previous; // the old list while an enumeration runs
     WnEvent m_messageEvent;
     WnEvent m_notificationEvent;
+    // Registered with the open connection (the events themselves may be
+    // kept from an earlier one).
+    std::atomic<bool> m_messageRegistered{false};
+    std::atomic<bool> m_notificationRegistered{false};
     wchar_t m_name[NAME_CHARS] = {};
 };

@@ -1,6 +1,13 @@
 # GoogleTest from Debian's sources, built with the project's cross compiler,
 # and the wrapper through which ctest runs each test program under Wine.
 
+# The Wine prefix of a build tree has the bitness of the programs it holds.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QUILLO_WINEARCH win32)
+else()
+  set(QUILLO_WINEARCH win64)
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "${QUILLO_WINEARCH}\n")
 configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE)

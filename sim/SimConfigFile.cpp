@@ -1,6 +1,7 @@
 #include "SimConfigFile.h"
 
 #include "KorvelStatus.h"
+#include "SimWords.h"
 
 #include <windows.h>
 
@@ -43,7 +44,7 @@ uint32_t SimConfigFile::Parse(const std::string& text, std::vector<SimDeviceConf
         start = end == std::string::npos ? text.size() : end + 1;
         std::vector<std::string> words;
         std::string reason;
-        if (!Tokenize(line, words, reason)) {
+        if (!SimWords::Split(line, words, reason)) {
             error = "line " + std::to_string(lineNumber) + ": " + reason;
             return KORVEL_STATUS_INVALID_PARAMETER;
         }
@@ -59,37 +60,4 @@ uint32_t SimConfigFile::Parse(const std::string& text, std::vector<SimDeviceConf
     }
     devices = std::move(parsed);
     return KORVEL_STATUS_SUCCESS;
-}
-
-bool SimConfigFile::Tokenize(const std::string& line, std::vector<std::string>& words,
-                             std::string& error)
-{
-    words.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-            continue;
-        }
-        std::string word;
-        bool quoted = false;
-        while (i < line.size()) {
-            c = line[i];
-            if (c == '"') {
-                quoted = !quoted;
-            } else if (!quoted && (c == ' ' || c == '\t' || c == '\r')) {
-                break;
-            } else {
-                word += c;
-            }
-            ++i;
-        }
-        if (quoted) {
-            error = "unterminated quote";
-            return false;
-        }
-        words.push_back(std::move(word));
-    }
-    return true;
 }

@@ -19,7 +19,4 @@ public:
     // Parses file contents (exposed for tests).
     static uint32_t Parse(const std::string& text, std::vector<SimDeviceConfig>& devices,
                           std::string& error);
-    // Splits a line into words; double quotes group a word with spaces.
-    static bool Tokenize(const std::string& line, std::vector<std::string>& words,
-                         std::string& error);
 };

@@ -1,6 +1,7 @@
 #include "SimConnection.h"
 
 #include "KorvelStatus.h"
+#include "SimEventType.h"
 #include "SimRequest.h"
 
 #include <cstdio>
@@ -41,12 +42,19 @@ uint32_t SimConnection::Duplicate(uint64_t value, SimHandle& target) const
     HANDLE source = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
     HANDLE duplicate = nullptr;
     BOOL ok = DuplicateHandle(process, source, GetCurrentProcess(), &duplicate,
-                              EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, 0);
+                              EVENT_MODIFY_STATE | SimEventType::QUERY_ACCESS | SYNCHRONIZE,
+                              FALSE, 0);
     CloseHandle(process);
     if (!ok || duplicate == nullptr) {
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
     target.Attach(duplicate);
+    // The message and notification events are the client's auto-reset
+    // events; anything else would never be woken as the client expects.
+    if (!SimEventType::IsEvent(target.GetHandle(), true)) {
+        target.Close();
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
     return 0;
 }
 

@@ -22,6 +22,9 @@ public:
     uint32_t Id() const { return m_id; }
     uint32_t ProcessId() const { return m_processId; }
     const std::string& DeviceName() const { return m_deviceName; }
+    // Name of the ASIO control device's connections (the other one is "control").
+    static constexpr const char* ASIO_DEVICE = "asio";
+    bool IsAsioDevice() const { return m_deviceName == ASIO_DEVICE; }
 
     // Client type; SIM_NO_CLIENT_TYPE until declared.
     uint32_t ClientType() const { return m_clientType; }
@@ -35,9 +38,9 @@ public:
     void Bind(uint32_t keyWord0, uint32_t keyWord1);
 
     // Replaces the registration with the client's handle values (zero: no
-    // event). Both handles are duplicated from the client's process first;
-    // if either fails, the old registration stays and the result is
-    // KORVEL_STATUS_INVALID_PARAMETER. Queued entries signal a newly
+    // event). Both handles are duplicated from the client's process first
+    // and must name auto-reset events; if either fails, the old
+    // registration stays and the result is KORVEL_STATUS_INVALID_PARAMETER. Queued entries signal a newly
     // registered event at once so that nothing waits for a wake-up that
     // already happened.
     uint32_t RegisterEvents(uint64_t messageEvent, uint64_t notificationEvent);

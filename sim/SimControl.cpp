@@ -4,9 +4,8 @@
 #include "SimDispatcher.h"
 #include "SimFaults.h"
 #include "SimMessaging.h"
+#include "SimWords.h"
 
-#include <cerrno>
-#include <cstdlib>
 
 SimControl::SimControl(std::recursive_mutex& lock, SimDispatcher& dispatcher, SimFaults& faults,
                        SimMessaging& messaging, SimDeviceModel& model,
@@ -37,48 +36,13 @@ const char* SimControl::Help()
            "dump-model)\n";
 }
 
-std::vector<std::string> SimControl::SplitWords(const std::string& line)
-{
-    std::vector<std::string> words;
-    std::string word;
-    for (char c : line) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            if (!word.empty()) {
-                words.push_back(word);
-                word.clear();
-            }
-        } else {
-            word += c;
-        }
-    }
-    if (!word.empty()) {
-        words.push_back(word);
-    }
-    return words;
-}
-
-bool SimControl::ParseNumber(const std::string& text, int base, uint32_t& value)
-{
-    const char* begin = text.c_str();
-    if (base == 16 && (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)) {
-        begin += 2;
-    }
-    if (*begin == '\0' || *begin == '-' || *begin == '+') {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long parsed = std::strtoull(begin, &end, base);
-    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) {
-        return false;
-    }
-    value = static_cast<uint32_t>(parsed);
-    return true;
-}
-
 std::string SimControl::Execute(const std::string& line)
 {
-    std::vector<std::string> words = SplitWords(line);
+    std::vector<std::string> words;
+    std::string error;
+    if (!SimWords::Split(line, words, error)) {
+        return "ERR " + error;
+    }
     if (words.empty()) {
         return "ERR empty command";
     }
@@ -126,8 +90,8 @@ std::string SimControl::Version(const std::vector<std::string>& words)
 {
     uint32_t major = 0;
     uint32_t minor = 0;
-    if (words.size() != 3 || !ParseNumber(words[1], 10, major) ||
-        !ParseNumber(words[2], 10, minor)) {
+    if (words.size() != 3 || !SimWords::ParseU32(words[1], major) ||
+        !SimWords::ParseU32(words[2], minor)) {
         return "ERR usage: version <major> <minor>";
     }
     m_dispatcher.SetInterfaceVersion(major, minor);
@@ -150,12 +114,12 @@ std::string SimControl::Fault(const std::vector<std::string>& words)
     uint32_t b = 0;
     if (words.size() == 1) {
         // Only shows the faults.
-    } else if (kind == "fail" && words.size() == 4 && ParseNumber(words[2], 16, a) &&
-               ParseNumber(words[3], 16, b)) {
+    } else if (kind == "fail" && words.size() == 4 && SimWords::ParseHex32(words[2], a) &&
+               SimWords::ParseHex32(words[3], b)) {
         m_faults.FailNext(a, b);
-    } else if (kind == "delay-replies" && words.size() == 3 && ParseNumber(words[2], 10, a)) {
+    } else if (kind == "delay-replies" && words.size() == 3 && SimWords::ParseU32(words[2], a)) {
         m_faults.SetReplyDelay(a);
-    } else if (kind == "drop-replies" && words.size() == 3 && ParseNumber(words[2], 10, a)) {
+    } else if (kind == "drop-replies" && words.size() == 3 && SimWords::ParseU32(words[2], a)) {
         m_faults.DropReplies(a);
     } else if (kind == "clear" && words.size() == 2) {
         m_faults.Clear();

@@ -41,15 +41,12 @@ public:
     // The protocol description (for help and --help).
     static const char* Help();
 
-    static std::vector<std::string> SplitWords(const std::string& line);
-
 private:
     std::string Run(const std::vector<std::string>& words);
     std::string Version(const std::vector<std::string>& words);
     std::string Debug(const std::vector<std::string>& words);
     std::string Fault(const std::vector<std::string>& words);
     std::string Dump();
-    static bool ParseNumber(const std::string& text, int base, uint32_t& value);
 
     std::recursive_mutex& m_lock;
     SimDispatcher& m_dispatcher;

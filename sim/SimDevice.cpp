@@ -291,8 +291,9 @@ uint32_t SimDevice::GetSpdifInputStatus(SimRequest& r) const
     if (!m_config.spdifPresent) {
         return KORVEL_STATUS_OBJECT_NOT_FOUND;
     }
-    if (query.index != 0) {
-        return KORVEL_STATUS_INVALID_PARAMETER; // one SPDIF input per device
+    // One SPDIF input per device; the fields it fills in come zeroed.
+    if (query.index != 0 || query.lockState != 0 || query.format != 0 || query.sampleRate != 0) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
     }
     KorvelSpdifInputStatus answer{0, m_config.spdifLock, m_config.spdifFormat, m_config.spdifRate};
     SimRequestIo::WriteOut(r, answer);
@@ -310,8 +311,12 @@ uint32_t SimDevice::ReadPassThrough(SimRequest& r, uint32_t outLength,
     if (!m_config.spdifPresent) {
         return KORVEL_STATUS_OBJECT_NOT_FOUND;
     }
-    if (record.index != 0 || record.index2 != 0) {
-        return KORVEL_STATUS_INVALID_PARAMETER; // one SPDIF input and output per device
+    // One SPDIF input and output per device; enabled is 1 or 0, and 0 in a
+    // query, whose answer fills it in.
+    bool query = outLength != 0;
+    if (record.index != 0 || record.index2 != 0 || record.enabled > 1 ||
+        (query && record.enabled != 0)) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
     }
     return KORVEL_STATUS_SUCCESS;
 }

@@ -1,18 +1,18 @@
 #include "SimDeviceConfig.h"
 
+#include "SimWords.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 
 namespace {
 
 bool ParseEvenCount(const std::string& text, uint32_t maximum, uint32_t& value)
 {
     uint32_t parsed = 0;
-    if (!SimDeviceConfig::ParseU32(text, parsed) || parsed > maximum || parsed % 2 != 0) {
+    if (!SimWords::ParseU32(text, parsed) || parsed > maximum || parsed % 2 != 0) {
         return false;
     }
     value = parsed;
@@ -36,50 +36,15 @@ bool SimDeviceConfig::IsKnownRate(uint32_t rate)
     return rate == 2822400 || rate == 5644800 || rate == 11289600;
 }
 
-bool SimDeviceConfig::ParseU32(const std::string& text, uint32_t& value)
-{
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
-        return false;
-    }
-    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long parsed = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed > 0xFFFFFFFFull) {
-        return false;
-    }
-    value = static_cast<uint32_t>(parsed);
-    return true;
-}
-
-bool SimDeviceConfig::ParseS32(const std::string& text, int32_t& value)
-{
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < INT32_MIN ||
-        parsed > INT32_MAX) {
-        return false;
-    }
-    value = static_cast<int32_t>(parsed);
-    return true;
-}
-
 bool SimDeviceConfig::ParseHex16(const std::string& text, uint16_t& value)
 {
-    std::string digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits = digits.substr(2);
-    }
-    if (digits.empty() || digits.size() > 4 ||
-        !std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+    // At most four digits: "10000" is no 16-bit id, not 0x0000 cut to fit.
+    size_t digits = text.size() - (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? 2 : 0);
+    uint32_t parsed = 0;
+    if (digits > 4 || !SimWords::ParseHex32(text, parsed)) {
         return false;
     }
-    value = static_cast<uint16_t>(std::strtoul(digits.c_str(), nullptr, 16));
+    value = static_cast<uint16_t>(parsed);
     return true;
 }
 
@@ -187,7 +152,7 @@ bool SimDeviceConfig::ApplyOption(const std::string& key, const std::string& val
     } else if (key == "flags") {
         // Device-list flag bits: 0 high-speed port, 8 echo (bit 16 is the driver's own).
         uint32_t flags = 0;
-        ok = ParseU32(value, flags);
+        ok = SimWords::ParseU32(value, flags);
         if (ok) {
             highSpeed = (flags & 0x1) != 0;
             echo = (flags & 0x100) != 0;
@@ -199,11 +164,11 @@ bool SimDeviceConfig::ApplyOption(const std::string& key, const std::string& val
     } else if (key == "spdif") {
         ok = ParseBool(value, spdifPresent);
     } else if (key == "lock") {
-        ok = ParseU32(value, spdifLock) && spdifLock <= 3;
+        ok = SimWords::ParseU32(value, spdifLock) && spdifLock <= 3;
     } else if (key == "format") {
-        ok = ParseU32(value, spdifFormat);
+        ok = SimWords::ParseU32(value, spdifFormat);
     } else if (key == "spdifrate") {
-        ok = ParseU32(value, spdifRate);
+        ok = SimWords::ParseU32(value, spdifRate);
     } else if (key == "kind2") {
         ok = ParseBool(value, kind2Function);
     } else if (key == "analog-in") {
@@ -235,7 +200,7 @@ bool SimDeviceConfig::ParseRates(const std::string& value, std::string& error)
         std::string item =
             value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         uint32_t rate = 0;
-        if (!ParseU32(item, rate) || !IsKnownRate(rate)) {
+        if (!SimWords::ParseU32(item, rate) || !IsKnownRate(rate)) {
             error = "bad sample rate '" + item + "'";
             return false;
         }

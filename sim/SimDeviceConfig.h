@@ -56,9 +56,7 @@ public:
     // 48000 Hz, or one of the DSD rates 2822400, 5644800, 11289600 Hz.
     static bool IsKnownRate(uint32_t rate);
 
-    // Number parsing shared with the control commands: decimal, or hex with 0x.
-    static bool ParseU32(const std::string& text, uint32_t& value);
-    static bool ParseS32(const std::string& text, int32_t& value);
+    // A USB id: up to four hex digits, 0x optional (numbers: SimWords).
     static bool ParseHex16(const std::string& text, uint16_t& value);
     static bool ParseBool(const std::string& text, bool& value);
 

@@ -96,7 +96,9 @@ uint32_t SimDeviceSet::Select(uint32_t allDevices, KorvelDeviceKey key)
     if (m_devices.empty()) {
         return KORVEL_STATUS_NO_DEVICES;
     }
-    bool anyKey = key.word0 == 0 && key.word1 == 0;
+    // One device streams: the key must name it. All devices stream: the
+    // key may be zero (the selection stays) or name the one kept selected.
+    bool anyKey = allDevices == 1 && key.word0 == 0 && key.word1 == 0;
     if (!anyKey && Find(key) == nullptr) {
         return KORVEL_STATUS_NO_DEVICE;
     }

@@ -9,6 +9,7 @@
 #include "SimFaults.h"
 #include "SimMessaging.h"
 #include "SimRequest.h"
+#include "SimRequestLengths.h"
 #include "SimTrace.h"
 
 #include <algorithm>
@@ -16,18 +17,6 @@
 #include <cstring>
 
 namespace {
-
-// Fixed input and output lengths of a code of the connection layer.
-uint32_t CheckLengths(const SimFrame& frame, uint32_t in, uint32_t out)
-{
-    if (frame.InLength() != in) {
-        return KORVEL_STATUS_INVALID_INBUFFER_SIZE;
-    }
-    if (frame.OutCapacity() != out) {
-        return KORVEL_STATUS_INVALID_OUTBUFFER_SIZE;
-    }
-    return 0;
-}
 
 uint32_t FunctionOf(uint32_t code)
 {
@@ -96,18 +85,28 @@ uint32_t SimDispatcher::Dispatch(SimConnection& connection, const SimFrame& fram
     if (m_faults.TakeFailure(frame.Code(), injected)) {
         return injected;
     }
-    switch (frame.Code()) {
-    case IOCTL_KORVEL_GET_VERSION: {
-        uint32_t status = CheckLengths(frame, 0, sizeof(KorvelVersionInfo));
-        return status != 0 ? status : GetVersion(bytesReturned);
+    const uint32_t code = frame.Code();
+    const SimLengthRule* rule = SimRequestLengths::Find(code);
+    if (rule == nullptr) {
+        return KORVEL_STATUS_INVALID_IOCTL;
     }
-    case IOCTL_KORVEL_OPEN_DEVICE:
+    // Device-level codes only on a bound handle, everything else but the
+    // version only on a driver handle.
+    if (code != IOCTL_KORVEL_GET_VERSION && IsDeviceLevel(code) != connection.IsBound()) {
+        return KORVEL_STATUS_INVALID_IOCTL;
+    }
+    uint32_t status = SimRequestLengths::Check(*rule, frame.InLength(), frame.OutCapacity());
+    if (status != 0) {
+        return status;
+    }
+    if (code == IOCTL_KORVEL_GET_VERSION) {
+        return GetVersion(bytesReturned);
+    }
+    if (code == IOCTL_KORVEL_OPEN_DEVICE) {
         return OpenDevice(connection, frame);
-    default:
-        break;
     }
-    uint32_t function = FunctionOf(frame.Code());
-    if ((frame.Code() >> 16) == KORVEL_DEVICE_TYPE && function >= 0x810 && function <= 0x819) {
+    uint32_t function = FunctionOf(code);
+    if (function >= 0x810 && function <= 0x819) {
         return Messaging(connection, frame, bytesReturned);
     }
     return ToModel(connection, frame, bytesReturned);
@@ -129,13 +128,12 @@ uint32_t SimDispatcher::GetVersion(uint32_t& bytesReturned)
 
 uint32_t SimDispatcher::OpenDevice(SimConnection& connection, const SimFrame& frame)
 {
-    // A handle is bound once and never unbound.
-    if (connection.IsBound()) {
-        return KORVEL_STATUS_INVALID_IOCTL;
-    }
-    uint32_t status = CheckLengths(frame, sizeof(KorvelDeviceKey), 0);
-    if (status != 0) {
-        return status;
+    // A device connection is opened, asked for the version and bound; one
+    // that already declared a client type or registered events is a driver
+    // connection and stays one.
+    if (connection.HasClientType() || connection.HasMessageEvent() ||
+        connection.HasNotificationEvent()) {
+        return KORVEL_STATUS_INVALID_STATE;
     }
     KorvelDeviceKey key;
     std::memcpy(&key, frame.In(), sizeof key);
@@ -146,36 +144,20 @@ uint32_t SimDispatcher::OpenDevice(SimConnection& connection, const SimFrame& fr
     return 0;
 }
 
+// Lengths and the kind of handle are checked already.
 uint32_t SimDispatcher::Messaging(SimConnection& connection, const SimFrame& frame,
                                   uint32_t& bytesReturned)
 {
-    // Messaging belongs to driver handles only.
-    if (connection.IsBound()) {
-        return KORVEL_STATUS_INVALID_IOCTL;
-    }
-    uint32_t status = 0;
     switch (frame.Code()) {
     case IOCTL_KORVEL_SEND_MESSAGE:
-        if (frame.OutCapacity() != 0) {
-            return KORVEL_STATUS_INVALID_OUTBUFFER_SIZE;
-        }
         return m_messaging.Send(connection, frame.In(), frame.InLength());
     case IOCTL_KORVEL_RECEIVE_MESSAGE:
     case IOCTL_KORVEL_RECEIVE_NOTIFICATION:
-        status = CheckLengths(frame, 0, KORVEL_MSG_SIZE);
-        if (status != 0) {
-            return status;
-        }
         return m_messaging.Receive(connection, frame.Code() == IOCTL_KORVEL_RECEIVE_NOTIFICATION,
                                    m_out.data(), bytesReturned);
     case IOCTL_KORVEL_SET_NOTIFICATION_EVENTS:
-        status = CheckLengths(frame, sizeof(KorvelEventRegistration), 0);
-        return status != 0 ? status : m_messaging.SetEvents(connection, frame.In());
+        return m_messaging.SetEvents(connection, frame.In());
     case IOCTL_KORVEL_SET_CLIENT_TYPE: {
-        status = CheckLengths(frame, sizeof(uint32_t), 0);
-        if (status != 0) {
-            return status;
-        }
         uint32_t type;
         std::memcpy(&type, frame.In(), sizeof type);
         return m_messaging.SetClientType(connection, type);
@@ -188,11 +170,6 @@ uint32_t SimDispatcher::Messaging(SimConnection& connection, const SimFrame& fra
 uint32_t SimDispatcher::ToModel(SimConnection& connection, const SimFrame& frame,
                                 uint32_t& bytesReturned)
 {
-    // Device-level codes only on a bound handle, everything else only on a driver handle.
-    if ((frame.Code() >> 16) != KORVEL_DEVICE_TYPE ||
-        IsDeviceLevel(frame.Code()) != connection.IsBound()) {
-        return KORVEL_STATUS_INVALID_IOCTL;
-    }
     SimRequest request;
     request.connection = connection.Id();
     request.processId = connection.ProcessId();

@@ -43,6 +43,11 @@ void SimMessaging::Remove(uint32_t id)
     m_connections.erase(it);
 }
 
+bool SimMessaging::IsView(uint32_t type)
+{
+    return type == KORVEL_CLIENT_PANEL_VIEW || type == KORVEL_CLIENT_MIXER_VIEW;
+}
+
 SimConnection* SimMessaging::Find(uint32_t id)
 {
     auto it = m_connections.find(id);
@@ -54,9 +59,17 @@ uint32_t SimMessaging::SetClientType(SimConnection& connection, uint32_t type)
     if (type > KORVEL_CLIENT_MIXER_VIEW) {
         return KORVEL_STATUS_INVALID_TYPE;
     }
+    // The ASIO driver alone opens the ASIO control device, and only it.
+    if ((type == KORVEL_CLIENT_ASIO) != connection.IsAsioDevice()) {
+        return KORVEL_STATUS_INVALID_TYPE;
+    }
     // A connection declares what it is once.
     if (connection.HasClientType()) {
         return KORVEL_STATUS_ALREADY_DONE;
+    }
+    // View connections take no part in messaging.
+    if (IsView(type) && (connection.HasMessageEvent() || connection.HasNotificationEvent())) {
+        return KORVEL_STATUS_NOT_ALLOWED;
     }
     if (type == KORVEL_CLIENT_SERVER) {
         if (m_serverId != 0) {
@@ -75,6 +88,9 @@ uint32_t SimMessaging::SetEvents(SimConnection& connection, const uint8_t* recor
     if (registration.messageEvent == 0 && registration.notificationEvent == 0) {
         connection.WithdrawEvents();
         return 0;
+    }
+    if (connection.HasClientType() && IsView(connection.ClientType())) {
+        return KORVEL_STATUS_NOT_ALLOWED;
     }
     return connection.RegisterEvents(registration.messageEvent, registration.notificationEvent);
 }
@@ -105,6 +121,10 @@ uint32_t SimMessaging::Send(SimConnection& sender, const uint8_t* in, uint32_t i
     case KORVEL_MSG_TYPE_REPLY:
         return SendReply(sender, message);
     case KORVEL_MSG_TYPE_NOTIFICATION:
+        // Clients only hear notifications; the server and the driver raise them.
+        if (sender.Id() != m_serverId) {
+            return KORVEL_STATUS_NOT_ALLOWED;
+        }
         SendNotification(message);
         return 0;
     default:
@@ -114,6 +134,14 @@ uint32_t SimMessaging::Send(SimConnection& sender, const uint8_t* in, uint32_t i
 
 uint32_t SimMessaging::SendRequest(SimConnection& sender, KorvelMessage& message)
 {
+    if (message.sequence == 0) {
+        return KORVEL_STATUS_INVALID_PARAMETER; // 0 never names a request
+    }
+    // Only a typed connection whose message event can announce the reply
+    // may ask the server anything.
+    if (!sender.HasClientType() || !sender.HasMessageEvent()) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
     SimConnection* server = Find(m_serverId);
     if (server == nullptr) {
         return KORVEL_STATUS_NO_SERVER;
@@ -126,7 +154,7 @@ uint32_t SimMessaging::SendRequest(SimConnection& sender, KorvelMessage& message
     }
     message.routing1 = sender.Id();
     message.routing2 = token;
-    Remember(token, Pending{sender.Id(), server->Id(), false});
+    Remember(token, Pending{sender.Id(), server->Id(), message.sequence, false});
     server->QueueMessage(message);
     ++m_requestsRouted;
     return 0;
@@ -143,8 +171,10 @@ void SimMessaging::Remember(uint32_t token, const Pending& pending)
 uint32_t SimMessaging::SendReply(SimConnection& server, const KorvelMessage& message)
 {
     auto it = m_pending.find(message.routing2);
+    // A reply names its request by both routing words and its sequence
+    // number; one that names none is refused and the request stays open.
     if (it == m_pending.end() || it->second.sender != message.routing1 ||
-        it->second.server != server.Id()) {
+        it->second.server != server.Id() || it->second.sequence != message.sequence) {
         return KORVEL_STATUS_INITIATOR_NOT_FOUND;
     }
     Pending pending = it->second;

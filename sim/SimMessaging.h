@@ -45,13 +45,20 @@ public:
     uint32_t ServerId() const { return m_serverId; }
 
     // IOCTL_KORVEL_SET_CLIENT_TYPE: once per connection; type 0 only while no
-    // other connection is the server.
+    // other connection is the server; type 1 on the ASIO control device and
+    // only there (else INVALID_TYPE); a view (3, 4) without events (else
+    // NOT_ALLOWED).
     uint32_t SetClientType(SimConnection& connection, uint32_t type);
 
-    // IOCTL_KORVEL_SET_NOTIFICATION_EVENTS with the 16-byte record.
+    // IOCTL_KORVEL_SET_NOTIFICATION_EVENTS with the 16-byte record; all
+    // zeros withdraw; a typed view may register nothing (NOT_ALLOWED).
     uint32_t SetEvents(SimConnection& connection, const uint8_t* record);
 
-    // IOCTL_KORVEL_SEND_MESSAGE with its input bytes.
+    // IOCTL_KORVEL_SEND_MESSAGE with its input bytes. A request needs a
+    // sequence number (else INVALID_PARAMETER), a client type and a message
+    // event (else INVALID_STATE); a reply must match its request's routing
+    // words and sequence number (else INITIATOR_NOT_FOUND); only the server
+    // sends notifications (else NOT_ALLOWED).
     uint32_t Send(SimConnection& sender, const uint8_t* in, uint32_t inLength);
 
     // IOCTL_KORVEL_RECEIVE_MESSAGE / RECEIVE_NOTIFICATION into a 544-byte buffer.
@@ -71,6 +78,7 @@ private:
     {
         uint32_t sender;
         uint32_t server;
+        uint32_t sequence; // the request's; its reply must carry it
         bool orphaned; // the sender is gone; its reply is accepted and discarded
     };
 
@@ -79,6 +87,7 @@ private:
     void SendNotification(const KorvelMessage& message);
     void DeliverReply(uint32_t sender, const KorvelMessage& reply);
     void Remember(uint32_t token, const Pending& pending);
+    static bool IsView(uint32_t type);
 
     std::recursive_mutex& m_lock;
     SimFaults& m_faults;

@@ -14,17 +14,28 @@ std::string PinText(KorvelMixerPin pin)
     return std::to_string(pin.type) + "." + std::to_string(pin.channel);
 }
 
+bool Clean(KorvelMixerPin pin)
+{
+    return pin.reserved[0] == 0 && pin.reserved[1] == 0;
+}
+
+bool InRange(int16_t value)
+{
+    return value >= SimMixer::VALUE_MIN && value <= SimMixer::VALUE_MAX;
+}
+
 // Checks every entry of a request's array first, so that a partly bad array
-// changes nothing, then answers each entry in place.
+// changes nothing, then answers each entry in place. `valid` gives an
+// entry's status: reserved bytes that are not zero or a value out of range
+// are KORVEL_STATUS_INVALID_PARAMETER, a pin the mixer does not have
+// KORVEL_STATUS_OBJECT_NOT_FOUND.
 template <class Entry, class Valid, class Answer>
 uint32_t AnswerArray(SimRequest& r, uint32_t maxEntries, Valid valid, Answer answer)
 {
     uint32_t count = 0;
     uint32_t status = SimRequestIo::CheckArray(r, sizeof(Entry), maxEntries, true, count);
     for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
-        if (!valid(SimRequestIo::ReadIn<Entry>(r, i))) {
-            status = KORVEL_STATUS_OBJECT_NOT_FOUND;
-        }
+        status = valid(SimRequestIo::ReadIn<Entry>(r, i));
     }
     for (uint32_t i = 0; status == KORVEL_STATUS_SUCCESS && i < count; ++i) {
         auto entry = SimRequestIo::ReadIn<Entry>(r, i);
@@ -138,24 +149,49 @@ uint32_t SimMixer::GetPins(SimRequest& r) const
     return KORVEL_STATUS_SUCCESS;
 }
 
+uint32_t SimMixer::CheckLevel(const KorvelMixerLevel& e, bool input) const
+{
+    if (!Clean(e.pin) || e.reserved != 0) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    return (input ? IsInputPin(e.pin) : IsOutputPin(e.pin)) ? KORVEL_STATUS_SUCCESS
+                                                            : KORVEL_STATUS_OBJECT_NOT_FOUND;
+}
+
+uint32_t SimMixer::CheckGain(const KorvelMixerGain& e, bool set) const
+{
+    if (!Clean(e.pin) || e.reserved != 0 || (set && !InRange(e.gain))) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    return IsOutputPin(e.pin) ? KORVEL_STATUS_SUCCESS : KORVEL_STATUS_OBJECT_NOT_FOUND;
+}
+
+uint32_t SimMixer::CheckWeight(const KorvelMixerWeight& e, bool set) const
+{
+    if (!Clean(e.output) || !Clean(e.input) || e.reserved != 0 || (set && !InRange(e.weight))) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    return IsCrosspoint(e) ? KORVEL_STATUS_SUCCESS : KORVEL_STATUS_OBJECT_NOT_FOUND;
+}
+
 uint32_t SimMixer::GetInputLevels(SimRequest& r) const
 {
     return AnswerArray<KorvelMixerLevel>(
-        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return IsInputPin(e.pin); },
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return CheckLevel(e, true); },
         [this](KorvelMixerLevel& e) { e.level = InputLevel(e.pin); });
 }
 
 uint32_t SimMixer::GetOutputLevels(SimRequest& r) const
 {
     return AnswerArray<KorvelMixerLevel>(
-        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return IsOutputPin(e.pin); },
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerLevel& e) { return CheckLevel(e, false); },
         [this](KorvelMixerLevel& e) { e.level = OutputLevel(e.pin); });
 }
 
 uint32_t SimMixer::GetGains(SimRequest& r) const
 {
     return AnswerArray<KorvelMixerGain>(
-        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return IsOutputPin(e.pin); },
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return CheckGain(e, false); },
         [this](KorvelMixerGain& e) {
             Gain gain = GainOf(e.pin);
             e.gain = gain.gain;
@@ -166,7 +202,7 @@ uint32_t SimMixer::GetGains(SimRequest& r) const
 uint32_t SimMixer::SetGains(SimRequest& r)
 {
     return AnswerArray<KorvelMixerGain>(
-        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return IsOutputPin(e.pin); },
+        r, MAX_PIN_ENTRIES, [this](const KorvelMixerGain& e) { return CheckGain(e, true); },
         [this](KorvelMixerGain& e) {
             // Only the mute bit means something; other bits are not kept.
             e.flags &= KORVEL_MIXER_GAIN_FLAG_MUTED;
@@ -177,7 +213,7 @@ uint32_t SimMixer::SetGains(SimRequest& r)
 uint32_t SimMixer::GetWeights(SimRequest& r) const
 {
     return AnswerArray<KorvelMixerWeight>(
-        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return IsCrosspoint(e); },
+        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return CheckWeight(e, false); },
         [this](KorvelMixerWeight& e) {
             Weight weight = WeightOf(e.output, e.input);
             e.weight = weight.weight;
@@ -188,7 +224,7 @@ uint32_t SimMixer::GetWeights(SimRequest& r) const
 uint32_t SimMixer::SetWeights(SimRequest& r)
 {
     return AnswerArray<KorvelMixerWeight>(
-        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return IsCrosspoint(e); },
+        r, MAX_WEIGHT_ENTRIES, [this](const KorvelMixerWeight& e) { return CheckWeight(e, true); },
         [this](KorvelMixerWeight& e) {
             e.flags &= KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
             m_weights[WeightId(e.output, e.input)] = Weight{e.weight, e.flags};

@@ -28,6 +28,10 @@ public:
     static constexpr int16_t LEVEL_FLOOR = -14400;  // silence, hundredths of a dB
     static constexpr uint32_t MAX_PIN_ENTRIES = 64; // level and gain arrays
     static constexpr uint32_t MAX_WEIGHT_ENTRIES = 2048;
+    // The gains and weights the mixer takes, hundredths of a dB: the range
+    // the service clamps its gains to; anything beyond is refused.
+    static constexpr int16_t VALUE_MIN = KORVEL_MIXER_SERVICE_GAIN_MIN;
+    static constexpr int16_t VALUE_MAX = KORVEL_MIXER_SERVICE_GAIN_MAX;
 
     struct Layout
     {
@@ -95,6 +99,10 @@ public:
 private:
     bool IsOutputPin(KorvelMixerPin pin) const;
     bool IsInputPin(KorvelMixerPin pin) const;
+    // An array entry's status (reserved bytes, range when set, pin).
+    uint32_t CheckLevel(const KorvelMixerLevel& e, bool input) const;
+    uint32_t CheckGain(const KorvelMixerGain& e, bool set) const;
+    uint32_t CheckWeight(const KorvelMixerWeight& e, bool set) const;
     bool IsCrosspoint(const KorvelMixerWeight& entry) const;
     void BuildPins();
     void ConnectDefaultRoutes();

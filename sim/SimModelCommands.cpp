@@ -4,6 +4,7 @@
 #include "KorvelStatus.h"
 #include "SimDeviceModel.h"
 #include "SimNotifier.h"
+#include "SimWords.h"
 
 #include <cstdio>
 
@@ -24,7 +25,7 @@ std::string StatusText(uint32_t status)
 bool ParseCentiDb(const std::string& text, int16_t& value)
 {
     int32_t parsed = 0;
-    if (!SimDeviceConfig::ParseS32(text, parsed) || parsed < INT16_MIN || parsed > INT16_MAX) {
+    if (!SimWords::ParseS32(text, parsed) || parsed < INT16_MIN || parsed > INT16_MAX) {
         return false;
     }
     value = static_cast<int16_t>(parsed);
@@ -35,7 +36,7 @@ bool ParsePin(const std::string& type, const std::string& channel, KorvelMixerPi
 {
     uint32_t t = 0;
     uint32_t c = 0;
-    if (!SimDeviceConfig::ParseU32(type, t) || !SimDeviceConfig::ParseU32(channel, c) || t > 255 ||
+    if (!SimWords::ParseU32(type, t) || !SimWords::ParseU32(channel, c) || t > 255 ||
         c > 255) {
         return false;
     }
@@ -156,7 +157,7 @@ std::string SimModelCommands::Set(const Words& words)
         }
     }
     uint32_t value = 0;
-    if (!SimDeviceConfig::ParseU32(words[3], value)) {
+    if (!SimWords::ParseU32(words[3], value)) {
         return "ERR bad value '" + words[3] + "' for " + field;
     }
     if (field == "spdif-lock") {
@@ -252,7 +253,7 @@ std::string SimModelCommands::SetMixer(SimDevice& device, const Words& words)
 std::string SimModelCommands::State(const Words& words)
 {
     uint32_t state = 0;
-    if (words.size() != 2 || !SimDeviceConfig::ParseU32(words[1], state) ||
+    if (words.size() != 2 || !SimWords::ParseU32(words[1], state) ||
         !m_model.Streaming().ForceState(state)) {
         return "ERR usage: state <0..6>";
     }
@@ -263,8 +264,8 @@ std::string SimModelCommands::Activity(const Words& words)
 {
     uint32_t number = 0;
     uint32_t value = 0;
-    if (words.size() != 3 || !SimDeviceConfig::ParseU32(words[1], number) ||
-        !SimDeviceConfig::ParseU32(words[2], value) ||
+    if (words.size() != 3 || !SimWords::ParseU32(words[1], number) ||
+        !SimWords::ParseU32(words[2], value) ||
         !m_model.Streaming().SetActivity(number, value)) {
         return "ERR usage: activity <1..5> <value>";
     }
@@ -278,7 +279,7 @@ std::string SimModelCommands::Counters(const Words& words)
         return "ERR usage: counters <c1> <c2> <c3> <c4> <c5>";
     }
     for (uint32_t i = 0; i < SimStreaming::STATUS_COUNTERS; ++i) {
-        if (!SimDeviceConfig::ParseU32(words[i + 1], values[i])) {
+        if (!SimWords::ParseU32(words[i + 1], values[i])) {
             return "ERR bad counter value '" + words[i + 1] + "'";
         }
     }
@@ -292,8 +293,8 @@ std::string SimModelCommands::Counter(const Words& words)
 {
     uint32_t number = 0;
     uint32_t value = 0;
-    if (words.size() != 3 || !SimDeviceConfig::ParseU32(words[1], number) ||
-        !SimDeviceConfig::ParseU32(words[2], value) ||
+    if (words.size() != 3 || !SimWords::ParseU32(words[1], number) ||
+        !SimWords::ParseU32(words[2], value) ||
         !m_model.Streaming().SetCounter(number, value)) {
         return "ERR usage: counter <1..5> <value>";
     }
@@ -303,7 +304,7 @@ std::string SimModelCommands::Counter(const Words& words)
 std::string SimModelCommands::Rate(const Words& words)
 {
     uint32_t rate = 0;
-    if (words.size() != 2 || !SimDeviceConfig::ParseU32(words[1], rate)) {
+    if (words.size() != 2 || !SimWords::ParseU32(words[1], rate)) {
         return "ERR usage: rate <Hz>";
     }
     uint32_t status = m_model.Streaming().ForceRate(rate);
@@ -316,9 +317,9 @@ std::string SimModelCommands::Buffers(const Words& words)
     uint32_t asioClass = 0;
     uint32_t third = m_model.Streaming().BufferSizes().thirdWord;
     if ((words.size() != 3 && words.size() != 4) ||
-        !SimDeviceConfig::ParseU32(words[1], streamingClass) ||
-        !SimDeviceConfig::ParseU32(words[2], asioClass) ||
-        (words.size() == 4 && !SimDeviceConfig::ParseU32(words[3], third))) {
+        !SimWords::ParseU32(words[1], streamingClass) ||
+        !SimWords::ParseU32(words[2], asioClass) ||
+        (words.size() == 4 && !SimWords::ParseU32(words[3], third))) {
         return "ERR usage: buffers <streaming class 0..5> <asio class 0..3> [<third word>]";
     }
     if (!m_model.Streaming().ForceBufferSizes(streamingClass, asioClass, third)) {
@@ -330,7 +331,7 @@ std::string SimModelCommands::Buffers(const Words& words)
 std::string SimModelCommands::Policy(const Words& words)
 {
     uint32_t policy = 0;
-    if (words.size() != 2 || !SimDeviceConfig::ParseU32(words[1], policy)) {
+    if (words.size() != 2 || !SimWords::ParseU32(words[1], policy)) {
         return "ERR usage: policy <word>";
     }
     m_model.Streaming().ForcePolicy(policy);
@@ -369,8 +370,8 @@ std::string SimModelCommands::Select(const Words& words)
 std::string SimModelCommands::EndpointEvent(const Words& words)
 {
     KorvelEndpointEvent event{};
-    if (words.size() != 4 || !SimDeviceConfig::ParseU32(words[2], event.kind) ||
-        !SimDeviceConfig::ParseU32(words[3], event.value)) {
+    if (words.size() != 4 || !SimWords::ParseU32(words[2], event.kind) ||
+        !SimWords::ParseU32(words[3], event.value)) {
         return "ERR usage: endpoint-event <dev> <kind> <value>";
     }
     std::string error;
@@ -386,7 +387,7 @@ std::string SimModelCommands::EndpointEvent(const Words& words)
 std::string SimModelCommands::Notify(const Words& words)
 {
     uint32_t code = 0;
-    if ((words.size() != 2 && words.size() != 3) || !SimDeviceConfig::ParseU32(words[1], code)) {
+    if ((words.size() != 2 && words.size() != 3) || !SimWords::ParseU32(words[1], code)) {
         return "ERR usage: notify <code> [<dev>]";
     }
     if (words.size() == 2) {

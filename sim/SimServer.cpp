@@ -142,7 +142,7 @@ void SimServer::OnConnected(size_t nameIndex, HANDLE pipe)
         StartDriverSession(pipe, "control");
         break;
     case PIPE_ASIO_CONTROL_DEVICE:
-        StartDriverSession(pipe, "asio");
+        StartDriverSession(pipe, SimConnection::ASIO_DEVICE);
         break;
     case PIPE_CONTROL:
     default:

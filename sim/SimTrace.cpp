@@ -36,7 +36,7 @@ void SimTrace::Write(const SimTraceEntry& entry)
 std::string SimTrace::FormatLine(uint64_t seq, uint64_t milliseconds, const SimTraceEntry& entry)
 {
     char type[16] = "-";
-    if (entry.clientType != 0xFFFFFFFFu) {
+    if (entry.clientType != SIM_NO_CLIENT_TYPE) {
         std::snprintf(type, sizeof type, "%u", static_cast<unsigned>(entry.clientType));
     }
     char dev[32] = "-";

@@ -5,6 +5,8 @@
 // (one line; t_ms counts from the moment the trace was opened). Each line is
 // flushed at once so that another process can read the file while the
 // simulator runs. Calls are serialized by the simulator lock.
+#include "SimRequest.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,7 +15,7 @@ struct SimTraceEntry
 {
     uint32_t connection = 0;
     uint32_t processId = 0;
-    uint32_t clientType = 0xFFFFFFFFu; // SIM_NO_CLIENT_TYPE prints as "-"
+    uint32_t clientType = SIM_NO_CLIENT_TYPE; // prints as "-"
     bool bound = false;
     uint32_t keyWord0 = 0;
     uint32_t keyWord1 = 0;

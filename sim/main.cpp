@@ -31,6 +31,29 @@ const char* const USAGE =
     "      ERR, 2 when the simulator cannot be reached.\n"
     "  korvelsim --help\n"
     "\n"
+    "Refused as the kernel driver refuses them (status in brackets):\n"
+    "  a code it does not answer, or on the wrong kind of handle  [INVALID_IOCTL]\n"
+    "  an input or output length other than the code's record\n"
+    "                                [INVALID_INBUFFER_SIZE, then INVALID_OUTBUFFER_SIZE]\n"
+    "  a request message with sequence number 0                   [INVALID_PARAMETER]\n"
+    "  a request message from a connection without client type or message event\n"
+    "                                                              [INVALID_STATE]\n"
+    "  a notification message from a connection that is not the server [NOT_ALLOWED]\n"
+    "  a reply whose routing words or sequence number match no request\n"
+    "                                                              [INITIATOR_NOT_FOUND]\n"
+    "  client type 1 on the panel/service device, any other type on the ASIO device\n"
+    "                                                              [INVALID_TYPE]\n"
+    "  events for a view connection (types 3, 4), either order    [NOT_ALLOWED]\n"
+    "  OPEN_DEVICE on a connection that is typed or has events    [INVALID_STATE]\n"
+    "  a registered handle that is not an auto-reset event        [INVALID_PARAMETER]\n"
+    "  mixer gains and weights beyond -9000..9000, reserved bytes not 0, a\n"
+    "  pass-through other than 0 or 1, filled-in query fields     [INVALID_PARAMETER]\n"
+    "  selecting one streaming device with a key that names none  [NO_DEVICE]\n"
+    "\n"
+    "Command words (control pipe, ctl and config file alike): blanks separate words,\n"
+    "double quotes hold a word with blanks (\"quillo 16\"); numbers are decimal or\n"
+    "0x-hex, codes and statuses of 'fault fail' hex with or without 0x.\n"
+    "\n"
     "Clients use the simulator when KORVEL_SIMULATOR=NS is set in their environment\n"
     "(or the string value Simulator under HKLM\\Software\\VANTREL\\quillo).\n"
     "\n";
@@ -138,9 +161,14 @@ int Ctl(const std::vector<std::wstring>& args)
     if (!ReadOptions(args, next, options, false) || next >= args.size()) {
         return Usage("ctl needs --namespace NS and a command");
     }
+    // Each argument stays one word on the other side: one with blanks goes quoted.
     std::string line;
     for (; next < args.size(); ++next) {
-        line += (line.empty() ? "" : " ") + Narrow(args[next]);
+        std::string word = Narrow(args[next]);
+        if (word.empty() || word.find_first_of(" \t") != std::string::npos) {
+            word = "\"" + word + "\"";
+        }
+        line += (line.empty() ? "" : " ") + word;
     }
     std::string answer;
     uint32_t status = SimControlClient::Send(options.nameSpace, line, answer);

@@ -1,5 +1,8 @@
 #include "DeviceNotificationList.h"
 
+#include "WnCriticalSectionLock.h"
+#include "WnLastError.h"
+
 #include <dbt.h>
 
 #include <new>
@@ -7,7 +10,12 @@
 // The filter record the system expects: size 32, device type, reserved, class, empty name.
 static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
 
-DeviceNotificationList::DeviceNotificationList()
+DeviceNotificationList::DeviceNotificationList() : DeviceNotificationList(RegisterDeviceNotificationW)
+{
+}
+
+DeviceNotificationList::DeviceNotificationList(RegisterFunction registerFunction)
+    : m_register(registerFunction)
 {
     InitializeCriticalSection(&m_lock);
 }
@@ -32,15 +40,16 @@ DWORD DeviceNotificationList::RegisterFor(HANDLE recipient, const GUID& classGui
     filter.dbcc_classguid = classGuid;
     filter.dbcc_name[0] = L'\0';
 
-    entry->notification = RegisterDeviceNotificationW(recipient, &filter, flags);
+    // The registration and its entry are made under one hold of the lock: an
+    // UnregisterAll that comes in between (a stop during a registration)
+    // waits for the entry and withdraws it, instead of missing it.
+    WnCriticalSectionLock lock(m_lock);
+    entry->notification = m_register(recipient, &filter, flags);
     if (entry->notification == nullptr) {
-        DWORD error = GetLastError();
+        DWORD error = LastErrorOr(ERROR_INVALID_HANDLE);
         delete entry;
-        // A failure is never reported as success, even without a last error.
-        return error != 0 ? error : ERROR_INVALID_HANDLE;
+        return error;
     }
-
-    EnterCriticalSection(&m_lock);
     entry->prev = m_tail;
     if (m_tail != nullptr) {
         m_tail->next = entry;
@@ -48,13 +57,12 @@ DWORD DeviceNotificationList::RegisterFor(HANDLE recipient, const GUID& classGui
         m_head = entry;
     }
     m_tail = entry;
-    LeaveCriticalSection(&m_lock);
     return 0;
 }
 
 void DeviceNotificationList::UnregisterAll()
 {
-    EnterCriticalSection(&m_lock);
+    WnCriticalSectionLock lock(m_lock);
     while (m_head != nullptr) {
         Entry* entry = m_head;
         m_head = entry->next;
@@ -67,16 +75,14 @@ void DeviceNotificationList::UnregisterAll()
         delete entry;
     }
     m_tail = nullptr;
-    LeaveCriticalSection(&m_lock);
 }
 
 size_t DeviceNotificationList::Count() const
 {
-    EnterCriticalSection(&m_lock);
+    WnCriticalSectionLock lock(m_lock);
     size_t count = 0;
     for (const Entry* entry = m_head; entry != nullptr; entry = entry->next) {
         ++count;
     }
-    LeaveCriticalSection(&m_lock);
     return count;
 }

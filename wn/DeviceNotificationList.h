@@ -9,7 +9,11 @@
 class DeviceNotificationList
 {
 public:
+    // The system's registration call, or one that stands in for it in a test.
+    using RegisterFunction = HDEVNOTIFY(WINAPI*)(HANDLE recipient, LPVOID filter, DWORD flags);
+
     DeviceNotificationList();
+    explicit DeviceNotificationList(RegisterFunction registerFunction);
     ~DeviceNotificationList();
 
     DeviceNotificationList(const DeviceNotificationList&) = delete;
@@ -18,7 +22,8 @@ public:
     // Registers `recipient` for arrivals and removals of interfaces of
     // `classGuid`. `flags` is DEVICE_NOTIFY_SERVICE_HANDLE (1) for a service
     // status handle, DEVICE_NOTIFY_WINDOW_HANDLE (0) for a window.
-    // 0 or the error of the registration.
+    // 0 or the error of the registration. Holds the list's lock across the
+    // system call, so that nothing registered survives an UnregisterAll.
     DWORD RegisterFor(HANDLE recipient, const GUID& classGuid, DWORD flags);
 
     // Withdraws every registration (failures are dropped) and empties the list.
@@ -36,6 +41,7 @@ private:
         Entry* next;
     };
 
+    RegisterFunction m_register;
     mutable CRITICAL_SECTION m_lock;
     Entry* m_head = nullptr;
     Entry* m_tail = nullptr;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "WnEventSource.h"
+#include "WnLastError.h"
 #include "WnServiceCtrl.h"
 #include "WnServiceCtrlMgr.h"
 #include "WnThread.h"
@@ -48,12 +49,6 @@ std::vector<ServiceBase*> CopyServices()
     }
     ReleaseSRWLockShared(&g_servicesLock);
     return copy;
-}
-
-DWORD LastErrorOr(DWORD fallback)
-{
-    DWORD error = GetLastError();
-    return error != 0 ? error : fallback;
 }
 
 // The command line the SCM runs: the program path in quotes, so that a path
@@ -327,13 +322,28 @@ bool ServiceBase::RunConsoleThreads()
         bodies[i].Bind(services[i], &ServiceBase::RunConsole);
         threads[i].Start(&bodies[i], 0, 0); // a thread that does not start is not retried
     }
-    // The bodies must outlive their threads: wait until each has really ended.
-    for (size_t i = 0; i < count; ++i) {
-        while (threads[i].Wait(INFINITE) != 0) {
-            Sleep(STOP_POLL_MS);
-        }
+    if (WaitConsoleThreads(threads.get(), count) != 0) {
+        // A thread whose end cannot be seen may still run its body: the
+        // bodies and threads are left to the process rather than freed
+        // underneath it.
+        (void)threads.release();
+        (void)bodies.release();
+        return false;
     }
     return true;
+}
+
+DWORD ServiceBase::WaitConsoleThreads(WnThread* threads, size_t count)
+{
+    // The bodies must outlive their threads: wait until each has really
+    // ended. An unlimited wait ends only with the thread or with WAIT_FAILED,
+    // which would fail again on every retry.
+    for (size_t i = 0; i < count; ++i) {
+        if (threads[i].Wait(INFINITE) != 0) {
+            return LastErrorOr(ERROR_INVALID_HANDLE);
+        }
+    }
+    return 0;
 }
 
 BOOL WINAPI ServiceBase::ConsoleCtrlHandler(DWORD controlType)

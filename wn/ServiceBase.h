@@ -8,6 +8,7 @@
 #include "WnPnPNotificatorCallbackInterface.h"
 #include "WnService.h"
 #include "WnServiceCallbackInterface.h"
+#include "WnThread.h"
 
 // Base of a Windows service that can also run in a console window. A program
 // derives one class, registers its instance with Register and hands control
@@ -84,6 +85,10 @@ public:
     // Console control handler: Ctrl+C and Ctrl+Break stop every registered
     // service (TRUE); other events are left to the system (FALSE).
     static BOOL WINAPI ConsoleCtrlHandler(DWORD controlType);
+
+    // Waits without limit for each console thread to end, in order: 0, or
+    // the error of the first wait that failed (the rest are not waited for).
+    static DWORD WaitConsoleThreads(WnThread* threads, size_t count);
 
     // Full path of the running program: 0, the error, or 122
     // (ERROR_INSUFFICIENT_BUFFER) when it does not fit.

@@ -1,5 +1,7 @@
 #include "WnEventLogWriter.h"
 
+#include "WnLastError.h"
+
 #include <cwchar>
 
 WnEventLogWriter::~WnEventLogWriter()
@@ -12,8 +14,7 @@ DWORD WnEventLogWriter::Open(const wchar_t* source)
     Close();
     m_handle = RegisterEventSourceW(nullptr, source);
     if (m_handle == nullptr) {
-        DWORD error = GetLastError();
-        return error != 0 ? error : ERROR_INVALID_HANDLE;
+        return LastErrorOr(ERROR_INVALID_HANDLE);
     }
     return 0;
 }
@@ -70,8 +71,7 @@ DWORD WnEventLogWriter::Report(WORD type, DWORD eventId, const wchar_t* text)
     }
     const wchar_t* strings[1] = {text};
     if (!ReportEventW(m_handle, type, 0, eventId, nullptr, 1, 0, strings, nullptr)) {
-        DWORD error = GetLastError();
-        return error != 0 ? error : ERROR_INVALID_HANDLE;
+        return LastErrorOr(ERROR_INVALID_HANDLE);
     }
     return 0;
 }

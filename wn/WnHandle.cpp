@@ -16,9 +16,3 @@ void WnHandle::Close()
     }
     m_handle = nullptr;
 }
-
-DWORD WnHandle::LastErrorOr(DWORD fallback)
-{
-    DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : fallback;
-}

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "WnLastError.h"
+
 // Owner of one kernel handle (null when empty). The handle is closed when the
 // object is destroyed, closed explicitly or re-created by a derived class.
 class WnHandle
@@ -21,9 +23,5 @@ public:
     HANDLE GetHandle() const { return m_handle; }
 
 protected:
-    // The thread's last error, or `fallback` when a failing call left it at 0,
-    // so that a failure is never reported as success.
-    static DWORD LastErrorOr(DWORD fallback);
-
     HANDLE m_handle = nullptr;
 };

@@ -42,7 +42,6 @@ public:
 
     // The raw key (null when closed).
     HKEY GetKey() const { return m_key; }
-    HKEY Get() const { return m_key; }
 
 private:
     HKEY m_key = nullptr;

@@ -1,5 +1,7 @@
 #include "WnServiceCtrlHandle.h"
 
+#include "WnLastError.h"
+
 WnServiceCtrlHandle::~WnServiceCtrlHandle()
 {
     Close();
@@ -19,8 +21,7 @@ void WnServiceCtrlHandle::Close()
 DWORD WnServiceCtrlHandle::Take(SC_HANDLE handle)
 {
     if (handle == nullptr) {
-        DWORD error = GetLastError();
-        return error != 0 ? error : ERROR_INVALID_HANDLE;
+        return LastErrorOr(ERROR_INVALID_HANDLE);
     }
     m_handle = handle;
     return 0;

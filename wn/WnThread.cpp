@@ -41,12 +41,6 @@ DWORD WnThread::Wait(DWORD timeoutMs)
     return ERROR_SUCCESS;
 }
 
-void WnThread::Close()
-{
-    WnHandle::Close();
-    m_threadId = 0;
-}
-
 unsigned __stdcall WnThread::ThreadStart(void* param)
 {
     return static_cast<unsigned>(static_cast<WnThreadCallbackInterface*>(param)->Run());

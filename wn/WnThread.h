@@ -22,11 +22,10 @@ public:
     // WAIT_FAILED) with the handle kept.
     DWORD Wait(DWORD timeoutMs = INFINITE);
 
-    // Closes the thread handle (without waiting) and forgets the thread id.
-    void Close();
-
-    // Id of the started thread, 0 when none is held.
-    DWORD ThreadId() const { return m_threadId; }
+    // Id of the started thread, 0 when no handle is held: the id belongs to
+    // the handle, so WnHandle::Close (also through a base reference) forgets
+    // it too.
+    DWORD ThreadId() const { return m_handle != nullptr ? m_threadId : 0; }
 
 private:
     static unsigned __stdcall ThreadStart(void* param);

@@ -326,7 +326,7 @@ TEST_F(ApiContextTest, OnlyAnExplicitConfigurationSelectsTheSimulator)
     ASSERT_TRUE(SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr));
     WnRegistryKey key;
     ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_READ | KEY_WRITE), 0u);
-    RegDeleteValueW(key.Get(), KORVEL_LINK_REG_VALUE);
+    RegDeleteValueW(key.GetKey(), KORVEL_LINK_REG_VALUE);
 
     KorvelApiContext c;
     EXPECT_NE(c.Open(KORVEL_CONTROL_DEVICE_NAME), 0u);
@@ -335,7 +335,7 @@ TEST_F(ApiContextTest, OnlyAnExplicitConfigurationSelectsTheSimulator)
 
     ASSERT_EQ(key.WriteString(KORVEL_LINK_REG_VALUE, m_nameSpace.c_str()), 0u);
     DWORD viaRegistry = c.Open(KORVEL_CONTROL_DEVICE_NAME);
-    RegDeleteValueW(key.Get(), KORVEL_LINK_REG_VALUE);
+    RegDeleteValueW(key.GetKey(), KORVEL_LINK_REG_VALUE);
     EXPECT_EQ(viaRegistry, 0u);
     EXPECT_EQ(m_server->ConnectionsAccepted(), 1u);
 }

@@ -150,3 +150,38 @@ TEST_F(ClientTest, ConnectionWithoutMessageEventFailsWithoutSending)
     view.CloseAll();
     EXPECT_EQ(view.SetSampleRate(48000, 100), KORVEL_STATUS_NOT_OPENED);
 }
+
+namespace {
+
+std::vector<uint8_t> RecordBytes(const KorvelMessage& message, size_t length = sizeof(KorvelMessage))
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&message);
+    return std::vector<uint8_t>(bytes, bytes + length);
+}
+
+} // namespace
+
+// A peer that answers every receive with success but no whole record, or
+// with messages that are never the reply, must not keep the exchange (and
+// the connection's lock) past its time limit.
+TEST_F(ClientTest, BrokenOrEndlessReceivesEndTheExchange)
+{
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_MESSAGE, {});
+    EXPECT_EQ(m_client.SetSampleRate(48000, 300), KORVEL_STATUS_INVALID_MSG_SIZE);
+
+    KorvelMessage half;
+    half.Init(KORVEL_MSG_TYPE_REPLY, KORVEL_MSG_REPLY);
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_MESSAGE, RecordBytes(half, 32));
+    EXPECT_EQ(m_client.SetSampleRate(48000, 300), KORVEL_STATUS_INVALID_MSG_SIZE);
+    KorvelMessage longPayload = half;
+    longPayload.payloadLength = 513;
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_MESSAGE, RecordBytes(longPayload));
+    EXPECT_EQ(m_client.SetSampleRate(48000, 300), KORVEL_STATUS_INVALID_MSG_SIZE);
+
+    KorvelMessage other;
+    other.Init(KORVEL_MSG_TYPE_NOTIFICATION, KORVEL_NOTIFY_SETTINGS_CHANGED);
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_MESSAGE, RecordBytes(other));
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(m_client.SetSampleRate(48000, 300), KORVEL_STATUS_TIMEOUT);
+    EXPECT_LT(GetTickCount64() - started, 2900u) << "the drain ran past the exchange's limit";
+}

@@ -210,3 +210,47 @@ TEST_F(DriverTest, NotificationsAreDrainedUntilTheQueueIsEmpty)
     m_server->FailNext(IOCTL_KORVEL_RECEIVE_NOTIFICATION, KORVEL_STATUS_INTERNAL_ERROR);
     EXPECT_EQ(driver.FlushNotifications(), KORVEL_STATUS_INTERNAL_ERROR);
 }
+
+TEST_F(DriverTest, NotificationDrainsEndOnBrokenOrEndlessPeers)
+{
+    KorvelDriver driver;
+    ASSERT_EQ(driver.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
+    KorvelMessage received;
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_NOTIFICATION, {});
+    EXPECT_EQ(driver.ReceiveNextNotification(received), KORVEL_STATUS_INVALID_MSG_SIZE);
+    EXPECT_EQ(driver.FlushNotifications(), KORVEL_STATUS_INVALID_MSG_SIZE);
+
+    KorvelMessage request;
+    request.Init(KORVEL_MSG_TYPE_REQUEST, KORVEL_MSG_SET_POLICY);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&request);
+    m_server->SetOutput(IOCTL_KORVEL_RECEIVE_NOTIFICATION,
+                        std::vector<uint8_t>(bytes, bytes + sizeof(request)));
+    EXPECT_EQ(driver.ReceiveNextNotification(received, 200), KORVEL_STATUS_TIMEOUT);
+    EXPECT_EQ(driver.FlushNotifications(200), KORVEL_STATUS_TIMEOUT);
+}
+
+// An owner thread may still wait on the raw event handles when CloseAll
+// runs: the events outlive the connection, so those waits never see a
+// closed (and possibly reused) handle value.
+TEST_F(DriverTest, EventsOutliveCloseAllAndAreReusedByTheNextOpen)
+{
+    KorvelDriver driver;
+    ASSERT_EQ(driver.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
+    HANDLE message = driver.MessageEvent();
+    HANDLE notification = driver.NotificationEvent();
+    SetEvent(message); // a stale signal from the old connection
+    driver.CloseAll();
+    EXPECT_EQ(driver.MessageEvent(), nullptr);
+    EXPECT_EQ(driver.NotificationEvent(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(notification, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the event a waiter holds is still an event";
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(message, &flags));
+
+    ASSERT_EQ(driver.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
+    EXPECT_EQ(driver.MessageEvent(), message);
+    EXPECT_EQ(WaitForSingleObject(message, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the reopened connection starts without the old signal";
+    KorvelEventRegistration events = m_server->LastRegistration(2);
+    EXPECT_EQ(events.messageEvent, reinterpret_cast<uintptr_t>(message));
+}

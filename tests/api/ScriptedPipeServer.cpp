@@ -208,6 +208,8 @@ std::vector<uint8_t> ScriptedPipeServer::Answer(uint32_t id, const uint8_t* fram
         if (failure != m_failNext.end()) {
             status = failure->second;
             m_failNext.erase(failure);
+        } else if (auto fixed = m_outputs.find(code); fixed != m_outputs.end()) {
+            out = fixed->second; // whatever the code: a peer that always answers this
         } else {
             status = Handle(m_connections[id], code, in, outCapacity, out, runScript, request);
         }
@@ -300,13 +302,8 @@ uint32_t ScriptedPipeServer::Handle(Connection& connection, uint32_t code,
         out = Bytes(info);
         return KORVEL_STATUS_SUCCESS;
     }
-    default: {
-        auto fixed = m_outputs.find(code);
-        if (fixed != m_outputs.end()) {
-            out = fixed->second;
-        }
+    default:
         return KORVEL_STATUS_SUCCESS;
-    }
     }
 }
 

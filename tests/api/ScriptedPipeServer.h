@@ -58,7 +58,8 @@ public:
     void FailNext(uint32_t code, uint32_t status);
     // The next answer to `code` is exactly `frame` (header included).
     void SetRawAnswer(uint32_t code, const std::vector<uint8_t>& frame);
-    // Every answer to `code` carries `out` (status 0).
+    // Every answer to `code` carries `out` (status 0), for every code, the
+    // receive requests included (a peer that never runs empty).
     void SetOutput(uint32_t code, const std::vector<uint8_t>& out);
     // Each request is held this long before it is answered.
     void SetAnswerDelay(DWORD milliseconds) { m_answerDelayMs = milliseconds; }

@@ -51,29 +51,23 @@ Child::~Child()
         CloseHandle(m_process.hProcess);
         CloseHandle(m_process.hThread);
     }
-    if (m_pipe != nullptr) {
-        CloseHandle(m_pipe);
-    }
 }
 
 bool Child::Start(const std::wstring& arguments)
 {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE write = nullptr;
-    if (!CreatePipe(&m_pipe, &write, &inherit, 0)) {
+    if (!m_pipe.Create()) {
         return false;
     }
-    SetHandleInformation(m_pipe, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write;
-    startup.hStdError = write;
+    startup.hStdOutput = m_pipe.WriteEnd();
+    startup.hStdError = m_pipe.WriteEnd();
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::wstring line = L"\"" + ProgramPath() + L"\" " + arguments;
     BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                   &startup, &m_process);
-    CloseHandle(write);
+    m_pipe.CloseWriteEnd();
     return started != FALSE;
 }
 
@@ -83,22 +77,13 @@ bool Child::Running() const
            WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-void Child::ReadAll()
-{
-    char buffer[512];
-    DWORD got = 0;
-    while (ReadFile(m_pipe, buffer, sizeof(buffer), &got, nullptr) && got != 0) {
-        m_output.append(buffer, got);
-    }
-}
-
 DWORD Child::Finish(DWORD timeoutMs)
 {
     if (m_process.hProcess == nullptr ||
         WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         return 0xFFFFFFFF;
     }
-    ReadAll(); // the pipe ends with the child
+    m_pipe.ReadAvailable(m_output); // all the ended child wrote is in the pipe
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(m_process.hProcess, &code);
     return code;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "ChildPipe.h"
 #include "SimServer.h"
 
 namespace quillosvc_test {
@@ -32,18 +33,16 @@ public:
 
     // Starts quillosvc.exe with `arguments`; false when it cannot start.
     bool Start(const std::wstring& arguments);
-    // Waits for the end; the exit code (0xFFFFFFFF on time-out). The rest of
-    // the output is collected.
+    // Waits for the end; the exit code (0xFFFFFFFF on time-out). The output
+    // is collected without waiting for the pipe to end.
     DWORD Finish(DWORD timeoutMs);
     bool Running() const;
     // Everything read so far, normalized.
     std::string Output() const { return Normalize(m_output); }
 
 private:
-    void ReadAll();
-
     PROCESS_INFORMATION m_process = {};
-    HANDLE m_pipe = nullptr;
+    quillo_test::ChildPipe m_pipe;
     std::string m_output;
 };
 

@@ -32,7 +32,8 @@ TEST_F(SimApiLinkTest, RequestAndReplyThroughApiConnections)
                         CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     ASSERT_EQ(server.SetNotificationEvents(events[0], nullptr), 0u);
     ASSERT_EQ(server.SetClientType(KORVEL_CLIENT_SERVER), 0u);
-    ASSERT_EQ(panel.SetNotificationEvents(nullptr, events[1]), 0u);
+    // A connection that asks the server something has a message event for the reply.
+    ASSERT_EQ(panel.SetNotificationEvents(events[1], nullptr), 0u);
     ASSERT_EQ(panel.SetClientType(KORVEL_CLIENT_PANEL), 0u);
 
     KorvelMessage request;

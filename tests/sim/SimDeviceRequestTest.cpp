@@ -4,6 +4,7 @@
 #include "KorvelMixerRecords.h"
 #include "KorvelServiceRecords.h"
 #include "KorvelWdmRecords.h"
+#include "SimMixer.h"
 #include "SimModelFixture.h"
 
 namespace {
@@ -374,4 +375,56 @@ TEST_F(SimModelFixture, WhatTheServiceSentIsKeptForInspection)
     EXPECT_EQ(hex.size(), 3u + 9480 * 2);
     EXPECT_EQ(Control("dump-record 0 wdm-channels"),
               "ERR no record 'wdm-channels' kept for this device");
+}
+
+// Values a device does not take are refused, not stored: gains and weights
+// beyond the mixer's range, reserved bytes that are not zero, a
+// pass-through that is neither 0 nor 1, filled-in fields of a query.
+TEST_F(SimModelFixture, OutOfRangeValuesAndReservedBytesAreRefused)
+{
+    ASSERT_EQ(Control("plug").rfind("OK", 0), 0u);
+    KorvelMixerGain loud = GainEntry(KORVEL_MIXER_PIN_ANALOG, 0, 32000);
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_OUTPUT_GAINS, &loud, 8, 8).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    KorvelMixerGain read = GainEntry(KORVEL_MIXER_PIN_ANALOG, 0);
+    EXPECT_EQ(As<KorvelMixerGain>(Device(0, IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS, &read, 8, 8)).gain,
+              0) << "nothing of the refused set was stored";
+    KorvelMixerGain edge = GainEntry(KORVEL_MIXER_PIN_ANALOG, 0, SimMixer::VALUE_MIN);
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_OUTPUT_GAINS, &edge, 8, 8).status, 0u);
+    KorvelMixerGain dirty = GainEntry(KORVEL_MIXER_PIN_ANALOG, 0);
+    dirty.pin.reserved[1] = 1;
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS, &dirty, 8, 8).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    dirty = GainEntry(KORVEL_MIXER_PIN_ANALOG, 0);
+    dirty.reserved = 4;
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_OUTPUT_GAINS, &dirty, 8, 8).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+
+    KorvelMixerWeight weight{{KORVEL_MIXER_PIN_ANALOG, 0, {0, 0}},
+                             {KORVEL_MIXER_PIN_OUT, 0, {0, 0}},
+                             -20000,
+                             KORVEL_MIXER_WEIGHT_FLAG_CONNECTED,
+                             0};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_WEIGHTS, &weight, 12, 12).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    weight.weight = -600;
+    weight.input.reserved[0] = 9;
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_WEIGHTS, &weight, 12, 12).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    weight.input.reserved[0] = 0;
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_MIXER_WEIGHTS, &weight, 12, 12).status, 0u);
+    KorvelMixerLevel level{{KORVEL_MIXER_PIN_ANALOG, 0, {0, 7}}, 0, 0};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_GET_MIXER_INPUT_LEVELS, &level, 8, 8).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+
+    KorvelSpdifPassThrough pass{0, 0, 7};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_SPDIF_PASS_THROUGH, &pass, 12, 0).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    EXPECT_TRUE(DumpHas("dev.0.passthrough=0"));
+    KorvelSpdifPassThrough query{0, 0, 1};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_GET_SPDIF_PASS_THROUGH, &query, 12, 12).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    KorvelSpdifInputStatus status{0, 0, 0, 44100};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_GET_SPDIF_INPUT_STATUS, &status, 16, 16).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
 }

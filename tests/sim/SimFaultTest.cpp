@@ -6,7 +6,10 @@
 #include "KorvelMessage.h"
 #include "KorvelRecords.h"
 #include "KorvelStatus.h"
+#include "ChildPipe.h"
+#include "SimConfigFile.h"
 #include "SimControlClient.h"
+#include "SimTestEvent.h"
 #include "SimTrace.h"
 
 #include <filesystem>
@@ -28,31 +31,21 @@ public:
         path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"sim_test_client.exe";
         std::wstring command = L"\"" + path + L"\" " + nameSpace + L" " + arguments;
 
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        quillo_test::ChildPipe pipe;
+        if (!pipe.Create()) {
             return false;
         }
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
+        startup.hStdOutput = pipe.WriteEnd();
+        startup.hStdError = pipe.WriteEnd();
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         BOOL created = CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, nullptr, &startup, &m_process);
-        CloseHandle(writeEnd);
+        pipe.CloseWriteEnd();
         std::string output;
-        char buffer[64];
-        DWORD read = 0;
-        while (created && output.find("READY") == std::string::npos &&
-               ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read != 0) {
-            output.append(buffer, read);
-        }
-        CloseHandle(readEnd);
-        return created && output.find("READY") != std::string::npos;
+        return created && pipe.ReadUntil("READY", output, 15000);
     }
 
     void Kill()
@@ -102,6 +95,8 @@ TEST_F(SimFaultTest, RepliesCanBeDroppedAndDelayed)
     SimTestLink panel;
     OpenLink(server);
     OpenLink(panel);
+    SimTestEvent replies;
+    ASSERT_EQ(panel.RegisterEvents(replies.handle, nullptr), 0u);
     ASSERT_EQ(server.SetClientType(KORVEL_CLIENT_SERVER), 0u);
     ASSERT_EQ(panel.SetClientType(KORVEL_CLIENT_PANEL), 0u);
     auto exchange = [&](uint32_t sequence) {
@@ -169,7 +164,10 @@ TEST_F(SimFaultTest, RequestsForADeadServerAreDropped)
     SimTestLink panel;
     OpenLink(server);
     OpenLink(panel);
+    SimTestEvent replies;
+    ASSERT_EQ(panel.RegisterEvents(replies.handle, nullptr), 0u);
     ASSERT_EQ(server.SetClientType(KORVEL_CLIENT_SERVER), 0u);
+    ASSERT_EQ(panel.SetClientType(KORVEL_CLIENT_PANEL), 0u);
     ASSERT_EQ(panel.SendMsg(KORVEL_MSG_TYPE_REQUEST, 1005, 1, "\0\0\0\0", 4), 0u);
     server.Close();
     ASSERT_TRUE(WaitForStats("connections=1 server=- pending=0 requestsRouted=1 requestsLost=1"));
@@ -199,6 +197,33 @@ TEST_F(SimFaultTest, ControlPipeAnswersCommands)
     OpenLink(idle);
     m_sim.Stop();
     EXPECT_NE(idle.Request(IOCTL_KORVEL_GET_VERSION, nullptr, 0, 24).transport, 0u);
+}
+
+// The control pipe and the config file read one word syntax: quotes hold
+// blanks, numbers are decimal or 0x-hex, codes and statuses hex.
+TEST_F(SimFaultTest, ControlPipeReadsWordsLikeTheConfigFile)
+{
+    std::string answer;
+    ASSERT_EQ(SimControlClient::Send(m_ns, "plug 4b56 0010 QX1 \"quillo 16\" flags=0x100", answer),
+              0u);
+    EXPECT_EQ(answer.rfind("OK", 0), 0u) << answer;
+    ASSERT_EQ(SimControlClient::Send(m_ns, "dump-model", answer), 0u);
+    EXPECT_NE(answer.find("name=quillo 16\n"), std::string::npos) << answer;
+    std::vector<SimDeviceConfig> fromFile;
+    std::string error;
+    ASSERT_EQ(SimConfigFile::Parse("4b56 0010 QX1 \"quillo 16\" flags=0x100\n", fromFile, error),
+              0u);
+    ASSERT_EQ(fromFile.size(), 1u);
+    EXPECT_EQ(fromFile[0].name, "quillo 16");
+
+    ASSERT_EQ(SimControlClient::Send(m_ns, "plug \"unterminated", answer), 0u);
+    EXPECT_EQ(answer, "ERR unterminated quote");
+    ASSERT_EQ(SimControlClient::Send(m_ns, "fault fail 0x80882004 E0000004", answer), 0u);
+    EXPECT_EQ(answer.rfind("OK", 0), 0u) << answer;
+    SimTestLink link;
+    OpenLink(link);
+    EXPECT_EQ(link.Request(IOCTL_KORVEL_GET_VERSION, nullptr, 0, 24).status,
+              KORVEL_STATUS_NO_RESOURCES);
 }
 
 TEST(SimTraceTest, LineFormat)

@@ -1,6 +1,7 @@
 // Message routing of the simulated kernel driver: requests to the one server,
 // replies to their sender, notifications to every registered connection.
 #include "SimCoreFixture.h"
+#include "SimTestEvent.h"
 
 #include "KorvelIoctl.h"
 #include "KorvelMessage.h"
@@ -11,17 +12,7 @@
 
 namespace {
 
-// An auto-reset event, as the deliverables register them.
-struct TestEvent
-{
-    TestEvent() : handle(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~TestEvent() { CloseHandle(handle); }
-    bool Signalled(DWORD ms = 2000) const
-    {
-        return WaitForSingleObject(handle, ms) == WAIT_OBJECT_0;
-    }
-    HANDLE handle;
-};
+using TestEvent = SimTestEvent;
 
 // A connection that takes part in messaging.
 struct Party
@@ -217,4 +208,117 @@ TEST_F(SimMessagingTest, FullQueuesDropTheOldestEntry)
     std::vector<uint8_t> message;
     ASSERT_EQ(panel.link.Receive(true, message), 0u);
     EXPECT_EQ(Word(message, 32), 10u); // the ten oldest are gone
+}
+
+// The opening, typing and messaging rules a kernel driver enforces: a
+// client's fault must come back as a status, never pass.
+TEST_F(SimMessagingTest, OpeningTypingAndMessagingRulesAreEnforced)
+{
+    Party server;
+    Party panel;
+    Join(server, KORVEL_CLIENT_SERVER);
+    Join(panel, KORVEL_CLIENT_PANEL);
+    uint32_t policy = 0;
+    EXPECT_EQ(panel.link.SendMsg(KORVEL_MSG_TYPE_REQUEST, 1005, 0, &policy, 4),
+              KORVEL_STATUS_INVALID_PARAMETER)
+        << "sequence number 0";
+
+    SimTestLink untyped;
+    OpenLink(untyped);
+    TestEvent untypedEvent;
+    ASSERT_EQ(untyped.RegisterEvents(untypedEvent.handle, nullptr), 0u);
+    EXPECT_EQ(untyped.SendMsg(KORVEL_MSG_TYPE_REQUEST, 1005, 1, &policy, 4),
+              KORVEL_STATUS_INVALID_STATE);
+    SimTestLink noEvent;
+    OpenLink(noEvent);
+    ASSERT_EQ(noEvent.SetClientType(KORVEL_CLIENT_PANEL), 0u);
+    EXPECT_EQ(noEvent.SendMsg(KORVEL_MSG_TYPE_REQUEST, 1005, 1, &policy, 4),
+              KORVEL_STATUS_INVALID_STATE);
+
+    EXPECT_EQ(panel.link.SendMsg(KORVEL_MSG_TYPE_NOTIFICATION, 3010, 0, nullptr, 0),
+              KORVEL_STATUS_NOT_ALLOWED);
+    std::vector<uint8_t> message;
+    EXPECT_EQ(server.link.Receive(true, message), KORVEL_STATUS_NO_MORE_ITEMS);
+
+    // A reply must carry its request's sequence number; the request stays open.
+    ASSERT_EQ(panel.link.SendMsg(KORVEL_MSG_TYPE_REQUEST, 1005, 7, &policy, 4), 0u);
+    std::vector<uint8_t> request;
+    ASSERT_EQ(server.link.Receive(false, request), 0u);
+    EXPECT_EQ(server.link.SendMsg(KORVEL_MSG_TYPE_REPLY, KORVEL_MSG_REPLY, 8, nullptr, 0,
+                                  Word(request, 20), Word(request, 24)),
+              KORVEL_STATUS_INITIATOR_NOT_FOUND);
+    EXPECT_EQ(server.link.SendMsg(KORVEL_MSG_TYPE_REPLY, KORVEL_MSG_REPLY, 7, nullptr, 0,
+                                  Word(request, 20), Word(request, 24)),
+              0u);
+    ASSERT_EQ(panel.link.Receive(false, message), 0u);
+    EXPECT_EQ(Word(message, 16), 7u);
+}
+
+TEST_F(SimMessagingTest, ClientTypesFitTheirDeviceAndViewsRegisterNothing)
+{
+    SimTestLink asioOnPanelDevice;
+    OpenLink(asioOnPanelDevice);
+    EXPECT_EQ(asioOnPanelDevice.SetClientType(KORVEL_CLIENT_ASIO), KORVEL_STATUS_INVALID_TYPE);
+    SimTestLink panelOnAsioDevice;
+    OpenLink(panelOnAsioDevice, true);
+    EXPECT_EQ(panelOnAsioDevice.SetClientType(KORVEL_CLIENT_PANEL), KORVEL_STATUS_INVALID_TYPE);
+    EXPECT_EQ(panelOnAsioDevice.SetClientType(KORVEL_CLIENT_ASIO), 0u)
+        << "a refused type leaves the connection undeclared";
+
+    Party viewWithEvents;
+    OpenLink(viewWithEvents.link);
+    ASSERT_EQ(viewWithEvents.link.RegisterEvents(viewWithEvents.messages.handle,
+                                                 viewWithEvents.notifications.handle),
+              0u);
+    EXPECT_EQ(viewWithEvents.link.SetClientType(KORVEL_CLIENT_PANEL_VIEW),
+              KORVEL_STATUS_NOT_ALLOWED);
+    Party view;
+    OpenLink(view.link);
+    ASSERT_EQ(view.link.RegisterEvents(nullptr, nullptr), 0u);
+    ASSERT_EQ(view.link.SetClientType(KORVEL_CLIENT_MIXER_VIEW), 0u);
+    EXPECT_EQ(view.link.RegisterEvents(nullptr, view.notifications.handle),
+              KORVEL_STATUS_NOT_ALLOWED);
+    EXPECT_EQ(view.link.RegisterEvents(nullptr, nullptr), 0u) << "withdrawing is always allowed";
+
+    // Binding belongs to a fresh handle, not to a typed one with events.
+    ASSERT_EQ(m_sim.Control("plug").rfind("OK", 0), 0u);
+    auto list = [&] {
+        SimTestLink lister;
+        OpenLink(lister);
+        return lister.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
+    }();
+    ASSERT_EQ(list.status, 0u);
+    KorvelDeviceKey key{Word(list.out, 4), Word(list.out, 8)};
+    Party typed;
+    Join(typed, KORVEL_CLIENT_PANEL);
+    EXPECT_EQ(typed.link.Request(IOCTL_KORVEL_OPEN_DEVICE, &key, 8, 0).status,
+              KORVEL_STATUS_INVALID_STATE);
+    SimTestLink device;
+    OpenLink(device);
+    EXPECT_EQ(device.Request(IOCTL_KORVEL_OPEN_DEVICE, &key, 8, 0).status, 0u);
+}
+
+// Handles registered as events must be auto-reset events: a mutex, a
+// thread or a manual-reset event would only show later as lost wake-ups.
+TEST_F(SimMessagingTest, RegisteredHandlesMustBeAutoResetEvents)
+{
+    Party panel;
+    OpenLink(panel.link);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(panel.link.RegisterEvents(mutex, nullptr), KORVEL_STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(panel.link.RegisterEvents(nullptr, GetCurrentThread()),
+              KORVEL_STATUS_INVALID_PARAMETER);
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                                &thread, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    EXPECT_EQ(panel.link.RegisterEvents(panel.messages.handle, thread),
+              KORVEL_STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(panel.link.RegisterEvents(manual, nullptr), KORVEL_STATUS_INVALID_PARAMETER);
+    EXPECT_NE(m_sim.Control("dump").find("msgEvent=0 notifyEvent=0"), std::string::npos)
+        << "nothing of a refused registration stays";
+    EXPECT_EQ(panel.link.RegisterEvents(panel.messages.handle, panel.notifications.handle), 0u);
+    CloseHandle(thread);
+    CloseHandle(manual);
+    CloseHandle(mutex);
 }

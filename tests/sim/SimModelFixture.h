@@ -7,6 +7,7 @@
 #include "KorvelStatus.h"
 #include "SimDeviceModel.h"
 #include "SimNotifier.h"
+#include "SimWords.h"
 
 #include <gtest/gtest.h>
 
@@ -121,17 +122,8 @@ protected:
     std::string Control(const std::string& line)
     {
         std::vector<std::string> words;
-        size_t start = 0;
-        while (start < line.size()) {
-            size_t end = line.find(' ', start);
-            if (end == std::string::npos) {
-                end = line.size();
-            }
-            if (end > start) {
-                words.push_back(line.substr(start, end - start));
-            }
-            start = end + 1;
-        }
+        std::string error;
+        EXPECT_TRUE(SimWords::Split(line, words, error)) << line;
         bool handled = false;
         std::string answer = model.Control(words, handled);
         EXPECT_TRUE(handled) << line;

@@ -158,8 +158,9 @@ TEST_F(SimModelFixture, SelectingAStreamingDevice)
 
     KorvelStreamingDeviceSelection second{0, KeyOf(1)};
     ASSERT_EQ(Driver(IOCTL_KORVEL_SELECT_STREAMING_DEVICE, &second, 12, 0).status, 0u);
-    // {0, 0, 0} keeps single mode on the device already chosen.
-    ASSERT_EQ(Driver(IOCTL_KORVEL_SELECT_STREAMING_DEVICE, &none, 12, 0).status, 0u);
+    // One device streams: {0, 0, 0} names none and is refused; the choice stays.
+    EXPECT_EQ(Driver(IOCTL_KORVEL_SELECT_STREAMING_DEVICE, &none, 12, 0).status,
+              KORVEL_STATUS_NO_DEVICE);
     auto list = DriverGet<KorvelDeviceList>(IOCTL_KORVEL_GET_DEVICE_LIST);
     EXPECT_EQ(list.devices[0].flags & KORVEL_DEVICE_FLAG_STREAMING, 0u);
     EXPECT_NE(list.devices[1].flags & KORVEL_DEVICE_FLAG_STREAMING, 0u);

@@ -100,3 +100,24 @@ TEST(WnThread, NullCallbackAndUnboundForwarder)
     EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_INVALID_FUNCTION));
     EXPECT_EQ(thread.Wait(), 0u);
 }
+
+// The thread id belongs to the handle: closing through the base class
+// forgets both, and a later Start is not refused by a stale id.
+TEST(WnThread, ClosingThroughTheBaseForgetsTheThreadId)
+{
+    ThreadOwner owner;
+    WnThread thread;
+    ASSERT_EQ(thread.Start(&owner.m_forwarder), 0u);
+    ASSERT_NE(thread.ThreadId(), 0u);
+    ASSERT_EQ(WaitForSingleObject(owner.m_running.GetHandle(), 10000), WAIT_OBJECT_0);
+    WnHandle& handle = thread;
+    handle.Close();
+    EXPECT_EQ(thread.ThreadId(), 0u);
+    owner.m_release.Set();
+    // The body still runs to its end; a second thread can be started.
+    owner.m_running.Reset();
+    ASSERT_EQ(thread.Start(&owner.m_forwarder), 0u);
+    EXPECT_EQ(WaitForSingleObject(owner.m_running.GetHandle(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(thread.ThreadId(), owner.m_seenThreadId.load());
+    EXPECT_EQ(thread.Wait(10000), 0u);
+}

@@ -106,3 +106,25 @@ TEST(ServiceBase, ConsoleModeRunsEachServiceUntilCtrlC)
     EXPECT_TRUE(first.notificatorStoppedAtEnd);
     EXPECT_TRUE(second.notificatorStoppedAtEnd);
 }
+
+namespace {
+
+// A thread wrapper that holds a handle the system refuses to wait on.
+class BrokenThread : public WnThread
+{
+public:
+    BrokenThread() { m_handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7FFFFFF0)); }
+    ~BrokenThread() override { m_handle = nullptr; } // nothing of ours to close
+};
+
+} // namespace
+
+// Waiting for the console threads ends with a status when a wait fails,
+// instead of retrying a wait that fails every time.
+TEST(ServiceBase, ConsoleThreadWaitEndsWhenAWaitFails)
+{
+    WnThread ended;
+    EXPECT_EQ(ServiceBase::WaitConsoleThreads(&ended, 1), 0u);
+    BrokenThread broken;
+    EXPECT_NE(ServiceBase::WaitConsoleThreads(&broken, 1), 0u);
+}

@@ -150,3 +150,56 @@ TEST(WnPnPNotificator, UnboundForwarderSwallowsChangesAndDestructionStops)
     }
     EXPECT_FALSE(IsWindow(window)) << "destroying a started notificator closes its window";
 }
+
+namespace {
+
+// A notificator whose window threads can be held before they make their
+// window, as a thread that stalls would be, with a short start limit.
+class StallingNotificator : public WnPnPNotificator
+{
+public:
+    explicit StallingNotificator(HANDLE release)
+    {
+        SetStartTimeout(200);
+        HoldWindowThreads(release);
+    }
+    void Release() { HoldWindowThreads(nullptr); }
+};
+
+} // namespace
+
+TEST(WnPnPNotificator, TimedOutStartLeavesItNotStartedAndTheNextStartWorks)
+{
+    // Outlives every held thread: they wait on it and are released at the end.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(release, nullptr);
+    Recorder recorder;
+    {
+        StallingNotificator notificator(release);
+        EXPECT_EQ(notificator.Start(&recorder.forwarder), static_cast<DWORD>(ERROR_TIMEOUT));
+        EXPECT_FALSE(notificator.IsStarted());
+        EXPECT_EQ(notificator.GetWindow(), nullptr);
+
+        // The stalled thread is still held; a new start does not wait for it.
+        notificator.Release();
+        ASSERT_EQ(notificator.Start(&recorder.forwarder), 0u);
+        EXPECT_TRUE(notificator.IsStarted());
+        EXPECT_NE(notificator.GetWindow(), nullptr);
+        EXPECT_EQ(notificator.Stop(5000), 0u);
+    }
+    {
+        // Destroying a notificator whose start timed out does not wait for
+        // the stalled thread.
+        ULONGLONG before = GetTickCount64();
+        {
+            StallingNotificator notificator(release);
+            EXPECT_EQ(notificator.Start(&recorder.forwarder), static_cast<DWORD>(ERROR_TIMEOUT));
+        }
+        EXPECT_LT(GetTickCount64() - before, 5000u) << "destruction waited for a stalled thread";
+    }
+    // The abandoned threads make their windows, destroy them and end.
+    SetEvent(release);
+    Sleep(300);
+    EXPECT_TRUE(recorder.calls.empty());
+    CloseHandle(release);
+}

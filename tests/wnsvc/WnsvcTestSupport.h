@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "ChildPipe.h"
+
 namespace wnsvc_test {
 
 // A name no other test run uses: prefix, process id and tick count.
@@ -28,7 +30,7 @@ inline std::wstring ProgramDir()
 struct Child
 {
     PROCESS_INFORMATION process = {};
-    HANDLE output = nullptr;
+    quillo_test::ChildPipe output;
 
     Child() = default;
     Child(const Child&) = delete;
@@ -38,49 +40,37 @@ struct Child
         if (process.hProcess != nullptr) {
             if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
                 TerminateProcess(process.hProcess, 99);
+                WaitForSingleObject(process.hProcess, 5000);
             }
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
-        }
-        if (output != nullptr) {
-            CloseHandle(output);
         }
     }
 
     // Starts `commandLine`; false when it cannot be started.
     bool Start(const std::wstring& commandLine, DWORD flags = 0)
     {
-        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        HANDLE write = nullptr;
-        if (!CreatePipe(&output, &write, &inherit, 0)) {
+        if (!output.Create()) {
             return false;
         }
-        SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write;
-        startup.hStdError = write;
+        startup.hStdOutput = output.WriteEnd();
+        startup.hStdError = output.WriteEnd();
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         std::wstring line = commandLine;
         BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                       nullptr, &startup, &process);
-        CloseHandle(write);
+        output.CloseWriteEnd();
         return started != FALSE;
     }
 
-    // Reads output until `text` has appeared or the pipe ends.
-    bool ReadUntil(const std::string& text, std::string& seen)
+    // Reads output until `text` has appeared (true), or the pipe ends or
+    // `timeoutMs` passes (false).
+    bool ReadUntil(const std::string& text, std::string& seen, DWORD timeoutMs = 15000)
     {
-        char buffer[256];
-        DWORD got = 0;
-        while (seen.find(text) == std::string::npos) {
-            if (!ReadFile(output, buffer, sizeof(buffer), &got, nullptr) || got == 0) {
-                return false;
-            }
-            seen.append(buffer, got);
-        }
-        return true;
+        return output.ReadUntil(text, seen, timeoutMs);
     }
 
     // Waits for the end and returns the exit code (0xFFFFFFFF on time-out);
@@ -91,7 +81,7 @@ struct Child
             return 0xFFFFFFFF;
         }
         if (rest != nullptr) {
-            ReadUntil("\x01never", *rest); // reads until the ended child's pipe closes
+            output.ReadAvailable(*rest); // all the ended child wrote is in the pipe
         }
         DWORD code = 0xFFFFFFFF;
         GetExitCodeProcess(process.hProcess, &code);
