@@ -3,7 +3,7 @@
 #include "KorvelIoctl.h"
 #include "KorvelStatus.h"
 #include "SimDevice.h"
-#include "SimDeviceConfig.h"
+#include "SimWords.h"
 #include "SimDeviceSet.h"
 #include "SimRequestIo.h"
 #include "SimStreaming.h"
@@ -11,54 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
-
-namespace {
-
-// The ASIO requests have fixed lengths both ways.
-uint32_t CheckExact(const SimRequest& r, uint32_t in, uint32_t out)
-{
-    if (r.inLength != in) {
-        return KORVEL_STATUS_INVALID_INBUFFER_SIZE;
-    }
-    if (r.outCapacity != out) {
-        return KORVEL_STATUS_INVALID_OUTBUFFER_SIZE;
-    }
-    return KORVEL_STATUS_SUCCESS;
-}
-
-uint32_t InputLength(uint32_t code)
-{
-    switch (code) {
-    case IOCTL_KORVEL_ASIO_GET_CHANNEL_INFO:
-    case IOCTL_KORVEL_ASIO_ENABLE_CHANNEL:
-    case IOCTL_KORVEL_ASIO_DISABLE_CHANNEL:
-        return sizeof(KorvelChannelKey);
-    case IOCTL_KORVEL_ASIO_CREATE_BUFFERS:
-        return sizeof(KorvelAsioBufferSetup);
-    case IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER:
-        return sizeof(KorvelAsioChannelBuffer);
-    default:
-        return 0;
-    }
-}
-
-uint32_t OutputLength(uint32_t code)
-{
-    switch (code) {
-    case IOCTL_KORVEL_ASIO_GET_STREAM_CONFIG:
-        return sizeof(KorvelAsioStreamConfig);
-    case IOCTL_KORVEL_ASIO_GET_CHANNEL_LIST:
-        return sizeof(KorvelAsioChannelList);
-    case IOCTL_KORVEL_ASIO_GET_CHANNEL_INFO:
-        return sizeof(KorvelAsioChannelInfo);
-    case IOCTL_KORVEL_ASIO_GET_LATENCIES:
-        return sizeof(KorvelAsioLatencies);
-    default:
-        return 0;
-    }
-}
-
-} // namespace
 
 SimAsio::SimAsio(SimDeviceSet& devices, SimStreaming& streaming)
     : m_devices(devices), m_streaming(streaming)
@@ -93,10 +45,6 @@ uint32_t SimAsio::HandleRequest(SimRequest& r)
     }
     if (r.clientType != KORVEL_CLIENT_ASIO) {
         return KORVEL_STATUS_NOT_ALLOWED;
-    }
-    uint32_t status = CheckExact(r, InputLength(r.code), OutputLength(r.code));
-    if (status != KORVEL_STATUS_SUCCESS) {
-        return status;
     }
     switch (r.code) {
     case IOCTL_KORVEL_ASIO_GET_STREAM_CONFIG:
@@ -255,7 +203,7 @@ std::string SimAsio::Fault(const std::vector<std::string>& words)
         m_failInfoAt = 0;
         return "OK";
     }
-    if (words.size() == 3 && SimDeviceConfig::ParseU32(words[2], value)) {
+    if (words.size() == 3 && SimWords::ParseU32(words[2], value)) {
         if (what == "rate-count") {
             m_rateCount = value;
             return "OK";
@@ -270,8 +218,8 @@ std::string SimAsio::Fault(const std::vector<std::string>& words)
         }
     }
     uint32_t status = 0;
-    if (what == "fail-info" && words.size() == 4 && SimDeviceConfig::ParseU32(words[2], value) &&
-        value >= 1 && SimDeviceConfig::ParseU32(words[3], status)) {
+    if (what == "fail-info" && words.size() == 4 && SimWords::ParseU32(words[2], value) &&
+        value >= 1 && SimWords::ParseHex32(words[3], status)) {
         m_failInfoAt = m_infoRequests + value;
         m_failInfoStatus = status;
         return "OK";

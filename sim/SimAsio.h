@@ -4,8 +4,8 @@
 // stream configuration (current rate, the device's PCM and DSD rates, the
 // ASIO buffer of the current buffer class), the channel list in two tables
 // (inputs, then outputs, of the streaming devices), channel info, latencies,
-// and which channels each connection has enabled. Every request's input and
-// output lengths are checked exactly. Buffer announcement and start/stop
+// and which channels each connection has enabled. The lengths are checked
+// before (SimRequestLengths). Buffer announcement and start/stop
 // are refused with KORVEL_STATUS_NOT_SUPPORTED (no ASIO streaming yet).
 //
 // Control commands (answers "OK …" or "ERR …"), faults of a misbehaving

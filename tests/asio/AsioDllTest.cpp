@@ -68,7 +68,7 @@ std::pair<DWORD, DWORD> Shape(HKEY root, const wchar_t* key)
     WnRegistryKey k;
     DWORD subkeys = 99, values = 99;
     if (k.Open(root, key, KEY_READ) == ERROR_SUCCESS) {
-        RegQueryInfoKeyW(k.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+        RegQueryInfoKeyW(k.GetKey(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                          nullptr, nullptr, nullptr, nullptr);
     }
     return {values, subkeys};
@@ -212,7 +212,7 @@ TEST_F(AsioDllTest, RegisteringAgainRewritesClassKeysOnlyForAnotherPath)
     {
         WnRegistryKey inproc;
         ASSERT_EQ(inproc.Open(HKEY_CLASSES_ROOT, INPROC_KEY, KEY_WRITE), 0u);
-        ASSERT_EQ(RegDeleteValueW(inproc.Get(), nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteValueW(inproc.GetKey(), nullptr), ERROR_SUCCESS);
     }
     ASSERT_EQ(registerServer(), S_OK);
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, INPROC_KEY, nullptr), Lower(path));
