@@ -19,13 +19,14 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
-# quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [WATCHDOG s])
+# quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [WATCHDOG s]
+#                  [RUN_SERIAL])
 # One test program; every TEST in its sources becomes one ctest test. Its main
 # ends the program when one test runs longer than WATCHDOG seconds (40 by
 # default), naming the test and what it waited for; TIMEOUT is ctest's outer
-# bound.
+# bound. RUN_SERIAL runs each test alone (tests that change machine-wide state).
 function(quillo_add_gtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT;WATCHDOG" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL" "TIMEOUT;WATCHDOG" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
@@ -37,4 +38,7 @@ function(quillo_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillo_test_support GTest::gmock GTest::gtest)
   gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_LIST added)
   set_tests_properties(${added} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_RUN_SERIAL)
+    set_tests_properties(${added} PROPERTIES RUN_SERIAL TRUE)
+  endif()
 endfunction()

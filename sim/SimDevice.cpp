@@ -440,8 +440,9 @@ KorvelChannelInfo SimDevice::ChannelInfo(uint32_t direction, uint32_t index,
     info.reserved0[1] = key.word1;
     info.deviceKey = m_key;
     info.reserved1[0] = direction;
-    info.reserved1[1] =
-        sampleRate >= KORVEL_DSD_MIN_SAMPLE_RATE ? SAMPLE_FORMAT_DSD : SAMPLE_FORMAT_PCM;
+    bool dsd = sampleRate >= KORVEL_DSD_MIN_SAMPLE_RATE ||
+               (direction == DIRECTION_OUTPUT && !m_config.pcmOutputs);
+    info.reserved1[1] = dsd ? SAMPLE_FORMAT_DSD : SAMPLE_FORMAT_PCM;
     CopyText(info.name, KORVEL_CHANNEL_NAME_CHARS,
              SimDeviceConfig::Widen(ChannelName(direction, index)));
     return info;
@@ -482,6 +483,7 @@ void SimDevice::Dump(const std::string& prefix, std::vector<std::string>& lines)
     lines.push_back(prefix + "inputs=" + std::to_string(ChannelCount(DIRECTION_INPUT)));
     lines.push_back(prefix + "outputs=" + std::to_string(ChannelCount(DIRECTION_OUTPUT)));
     lines.push_back(prefix + "virtual=" + std::to_string(m_config.virtualIn));
+    lines.push_back(prefix + "pcmOutputs=" + std::to_string(m_config.pcmOutputs ? 1 : 0));
     std::string rates;
     for (uint32_t rate : m_config.rates) {
         rates += (rates.empty() ? "" : ",") + std::to_string(rate);

@@ -11,7 +11,7 @@
 
 SimDeviceModel::SimDeviceModel(SimNotifier& notifier)
     : m_notifier(notifier), m_devices(notifier, m_volumes), m_streaming(m_devices, notifier),
-      m_commands(*this)
+      m_asio(m_devices, m_streaming), m_commands(*this)
 {
 }
 
@@ -31,6 +31,9 @@ uint32_t SimDeviceModel::DriverRequest(SimRequest& r)
     if (SimStreaming::IsStreamingCode(r.code)) {
         return m_streaming.HandleRequest(r);
     }
+    if (SimAsio::IsAsioCode(r.code)) {
+        return m_asio.HandleRequest(r);
+    }
     switch (r.code) {
     case IOCTL_KORVEL_GET_DEVICE_LIST:
         return GetDeviceList(r);
@@ -41,8 +44,7 @@ uint32_t SimDeviceModel::DriverRequest(SimRequest& r)
     case IOCTL_KORVEL_GET_CHANNEL_INFO:
         return GetChannelInfo(r);
     default:
-        // Device-level codes need a device handle; the ASIO group is not
-        // simulated yet.
+        // Device-level codes need a device handle.
         return KORVEL_STATUS_INVALID_IOCTL;
     }
 }
@@ -198,12 +200,14 @@ uint32_t SimDeviceModel::LoadConfig(const std::wstring& path)
 
 std::string SimDeviceModel::Control(const std::vector<std::string>& words, bool& handled)
 {
-    return m_commands.Execute(words, handled);
+    std::string answer = m_asio.Control(words, handled);
+    return handled ? answer : m_commands.Execute(words, handled);
 }
 
 void SimDeviceModel::OnConnectionClosed(uint32_t connection, uint32_t /*processId*/)
 {
     m_streaming.OnConnectionClosed(connection);
+    m_asio.OnConnectionClosed(connection);
 }
 
 std::vector<std::string> SimDeviceModel::DumpLines() const
@@ -211,6 +215,7 @@ std::vector<std::string> SimDeviceModel::DumpLines() const
     std::vector<std::string> lines;
     lines.push_back("model.devices=" + std::to_string(m_devices.Count()));
     m_streaming.Dump(lines);
+    m_asio.Dump(lines);
     lines.push_back("saved.count=" + std::to_string(m_volumes.Size()));
     m_volumes.Dump(lines);
     for (size_t i = 0; i < m_devices.Count(); ++i) {

@@ -33,7 +33,8 @@
 //   notify <code> [<dev>]                raise a driver notification, with the
 //                                        device key as payload when <dev> is given
 //   dump-model                           "OK dump-model" then key=value lines:
-//                                        model.*, stream.*, saved.*, dev.<i>.*
+//                                        model.*, stream.*, asio.*, saved.*, dev.<i>.*
+//   asio-fault …                         see SimAsio.h
 //   dump-record <dev> setup|wdm-channels|wdm-pairs|echo|audio-functions
 //                                        "OK <hex of the whole record>"
 //
@@ -42,6 +43,7 @@
 // A word may be quoted with double quotes to hold spaces; blank lines and lines
 // starting with # are skipped. The file is checked completely before any
 // device of it is plugged.
+#include "SimAsio.h"
 #include "SimDeviceConfig.h"
 #include "SimDeviceSet.h"
 #include "SimModelCommands.h"
@@ -85,6 +87,7 @@ public:
 
     SimDeviceSet& Devices() { return m_devices; }
     SimStreaming& Streaming() { return m_streaming; }
+    SimAsio& Asio() { return m_asio; }
     const SimSavedVolumeStore& Volumes() const { return m_volumes; }
     SimNotifier& Notifier() { return m_notifier; }
 
@@ -100,6 +103,7 @@ private:
     SimSavedVolumeStore m_volumes;
     SimDeviceSet m_devices;
     SimStreaming m_streaming;
+    SimAsio m_asio;
     SimModelCommands m_commands;
     std::string m_configError;
 };

@@ -175,6 +175,7 @@ uint32_t SimDispatcher::ToModel(SimConnection& connection, const SimFrame& frame
     request.processId = connection.ProcessId();
     request.clientType = connection.ClientType();
     request.deviceBound = connection.IsBound();
+    request.asioDevice = connection.DeviceName() == "asio";
     request.keyWord0 = connection.KeyWord0();
     request.keyWord1 = connection.KeyWord1();
     request.code = frame.Code();

@@ -11,6 +11,7 @@ struct SimRequest
     uint32_t processId = 0;                 // the client's process
     uint32_t clientType = SIM_NO_CLIENT_TYPE;
     bool deviceBound = false;               // a device handle (OPEN_DEVICE succeeded)
+    bool asioDevice = false;                // opened on the ASIO control device
     uint32_t keyWord0 = 0, keyWord1 = 0;    // the bound device's key
     uint32_t code = 0;                      // control code
     const uint8_t* in = nullptr;

@@ -1,5 +1,6 @@
 #include "SimRequestLengths.h"
 
+#include "KorvelAsioRecords.h"
 #include "KorvelEchoRecord.h"
 #include "KorvelIoctl.h"
 #include "KorvelMessage.h"
@@ -78,7 +79,19 @@ constexpr SimLengthRule RULES[] = {
     R::Fixed(IOCTL_KORVEL_GET_ECHO, sizeof(KorvelEchoRecord), sizeof(KorvelEchoRecord)),
     R::Fixed(IOCTL_KORVEL_SET_ENDPOINT_PARAMETER, sizeof(KorvelEndpointControl), 0),
     R::Fixed(IOCTL_KORVEL_SET_ENDPOINT_STATE, sizeof(KorvelEndpointControl), 0),
-    // The ASIO streaming group has no entries yet: its codes answer INVALID_IOCTL.
+    // The ASIO group (answered on the ASIO control device only, see SimAsio).
+    R::Fixed(IOCTL_KORVEL_ASIO_GET_STREAM_CONFIG, 0, sizeof(KorvelAsioStreamConfig)),
+    R::Fixed(IOCTL_KORVEL_ASIO_GET_CHANNEL_LIST, 0, sizeof(KorvelAsioChannelList)),
+    R::Fixed(IOCTL_KORVEL_ASIO_GET_CHANNEL_INFO, sizeof(KorvelChannelKey),
+             sizeof(KorvelAsioChannelInfo)),
+    R::Fixed(IOCTL_KORVEL_ASIO_GET_LATENCIES, 0, sizeof(KorvelAsioLatencies)),
+    R::Fixed(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL, sizeof(KorvelChannelKey), 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL, sizeof(KorvelChannelKey), 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_CREATE_BUFFERS, sizeof(KorvelAsioBufferSetup), 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_DISPOSE_BUFFERS, 0, 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER, sizeof(KorvelAsioChannelBuffer), 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_START, 0, 0),
+    R::Fixed(IOCTL_KORVEL_ASIO_STOP, 0, 0),
 };
 
 bool InRange(uint32_t length, uint32_t min, uint32_t max, uint32_t step)

@@ -125,3 +125,15 @@ DWORD WnRegistryKey::DeleteSubkey(const wchar_t* name) const
     }
     return static_cast<DWORD>(RegDeleteKeyW(m_key, name));
 }
+
+DWORD WnRegistryKey::DeleteTree(const wchar_t* name) const
+{
+    if (m_key == nullptr) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (name == nullptr || name[0] == L'\0') {
+        // An empty name would empty the held key itself.
+        return ERROR_INVALID_PARAMETER;
+    }
+    return static_cast<DWORD>(RegDeleteTreeW(m_key, name));
+}

@@ -37,6 +37,8 @@ public:
 
     // Deletes subkey `name` (which must have no subkeys) of the held key.
     DWORD DeleteSubkey(const wchar_t* name) const;
+    // Deletes subkey `name` of the held key together with all its subkeys.
+    DWORD DeleteTree(const wchar_t* name) const;
 
     // The raw key (null when closed).
     HKEY GetKey() const { return m_key; }

@@ -1,0 +1,575 @@
+#include "AsioDriver.h"
+
+#include "AsioModule.h"
+#include "AsioText.h"
+#include "KorvelStatus.h"
+
+#include <mmsystem.h>
+
+#include <climits>
+#include <cmath>
+#include <cwchar>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+constexpr const wchar_t* NO_DEVICE_TEXT = L"No device is connected to the PC.";
+constexpr size_t DRIVER_NAME_CHARS = 32;
+constexpr size_t ERROR_MESSAGE_CHARS = 124;
+constexpr size_t CHANNEL_NAME_CHARS = 32;
+constexpr uint32_t PCM_MAX_RATE = 384000;
+constexpr long MIN_TABLE_SIZE = 16;
+constexpr long MAX_TABLE_SIZE = 65536;
+constexpr uint32_t DSD_BLOCK_SAMPLES = 64;
+
+} // namespace
+
+CUnknown* AsioDriver::CreateInstance(LPUNKNOWN outer, HRESULT* result)
+{
+    return new (std::nothrow) AsioDriver(outer, result);
+}
+
+AsioDriver::AsioDriver(LPUNKNOWN outer, HRESULT* result)
+    : CUnknown(L"ASIODRV", outer, result), m_custom(new (std::nothrow) AsioCustom())
+{
+    InitializeCriticalSection(&m_lock);
+    if (m_custom == nullptr && result != nullptr) {
+        *result = E_OUTOFMEMORY; // the factory destroys the object again
+    }
+}
+
+AsioDriver::~AsioDriver()
+{
+    if (m_dsdMode) {
+        (void)SwitchStreamFormat(false);
+    }
+    (void)disposeBuffers();
+    m_custom.reset();
+    m_pcmSet.Clear();
+    m_dsdSet.Clear();
+    m_startedEvent.Close();
+    m_stopEvent.Close();
+    DeleteCriticalSection(&m_lock);
+    m_client.CloseAll();
+}
+
+// --- IUnknown ---------------------------------------------------------------
+
+HRESULT AsioDriver::QueryInterface(REFIID riid, void** ppv)
+{
+    return GetOwner()->QueryInterface(riid, ppv);
+}
+
+ULONG AsioDriver::AddRef()
+{
+    return GetOwner()->AddRef();
+}
+
+ULONG AsioDriver::Release()
+{
+    return GetOwner()->Release();
+}
+
+HRESULT AsioDriver::NonDelegatingQueryInterface(REFIID riid, void** ppv)
+{
+    if (riid == CLSID_BRINDLE_ASIO) {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        return GetInterface(static_cast<IASIO*>(this), ppv);
+    }
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+// --- Opening ------------------------------------------------------------------
+
+ASIOBool AsioDriver::init(void*)
+{
+    if (m_state >= INITIALIZED) {
+        return ASIOTrue;
+    }
+    if (m_startedEvent.Create(TRUE, FALSE) != ERROR_SUCCESS ||
+        m_stopEvent.Create(TRUE, FALSE) != ERROR_SUCCESS) {
+        return ASIOFalse;
+    }
+    if (m_client.OpenWithBothEvents(m_custom->getDeviceName()) != ERROR_SUCCESS) {
+        SetErrorText(NO_DEVICE_TEXT);
+        return ASIOFalse;
+    }
+    if (m_client.SetClientType(KORVEL_CLIENT_ASIO) != ERROR_SUCCESS) {
+        SetErrorText(NO_DEVICE_TEXT);
+        m_client.CloseAll();
+        return ASIOFalse;
+    }
+    if (!WaitUntilReady()) {
+        m_client.CloseAll();
+        return ASIOFalse;
+    }
+    ReadStreamConfig();
+    m_samplePosition = 0;
+    m_pcmSet.Clear();
+    m_dsdSet.Clear();
+    // A channel list that cannot be read has closed the connection: the
+    // driver is then not usable, and init says so instead of succeeding.
+    if (RebuildChannelSets() != ERROR_SUCCESS) {
+        return ASIOFalse;
+    }
+    m_state = INITIALIZED;
+    return ASIOTrue;
+}
+
+bool AsioDriver::WaitUntilReady()
+{
+    for (int attempt = 0; attempt <= READY_RETRIES; ++attempt) {
+        KorvelStreamingState state{};
+        if (m_client.GetStreamingState(state) != ERROR_SUCCESS) {
+            return false;
+        }
+        if (state.state == KORVEL_STREAMING_STATE_RUNNING) {
+            return true;
+        }
+        if (state.state == KORVEL_STREAMING_STATE_ERROR) {
+            return false;
+        }
+        if (attempt < READY_RETRIES) {
+            Sleep(READY_RETRY_MS);
+        }
+    }
+    return false;
+}
+
+void AsioDriver::SetErrorText(const wchar_t* text)
+{
+    AsioText::Copy(m_errorText, ERROR_TEXT_CHARS, text, ERROR_TEXT_CHARS);
+}
+
+void AsioDriver::ReadStreamConfig()
+{
+    // A failed read leaves the previous values: read into a copy first.
+    KorvelAsioStreamConfig config = m_config;
+    if (m_client.AsioGetStreamConfig(config) == ERROR_SUCCESS) {
+        m_config = config;
+    }
+}
+
+// --- Channel sets -------------------------------------------------------------
+
+DWORD AsioDriver::RebuildChannelSets()
+{
+    KorvelAsioChannelList list{};
+    DWORD status = m_client.AsioGetChannelList(list);
+    if (status != ERROR_SUCCESS) {
+        SetErrorText(NO_DEVICE_TEXT);
+        m_client.CloseAll();
+        return status;
+    }
+    try {
+        AsioChannelSet pcm;
+        AsioChannelSet dsd;
+        FillChannelSets(list, pcm, dsd);
+        if (m_pcmSet.SameLayout(pcm) && m_dsdSet.SameLayout(dsd)) {
+            return ERROR_SUCCESS; // the current records keep their buffers
+        }
+        m_pcmSet.Clear();
+        m_dsdSet.Clear();
+        FillChannelSets(list, m_pcmSet, m_dsdSet);
+    } catch (const std::bad_alloc&) {
+        return KORVEL_STATUS_NO_MEMORY;
+    }
+    return ERROR_SUCCESS;
+}
+
+void AsioDriver::FillChannelSets(const KorvelAsioChannelList& list, AsioChannelSet& pcm,
+                                 AsioChannelSet& dsd)
+{
+    for (const KorvelChannelList& table : list.tables) {
+        for (uint32_t i = 0; i < table.count && i < KORVEL_MAX_CHANNELS; ++i) {
+            KorvelAsioChannelInfo info{};
+            if (m_client.AsioGetChannelInfo(table.keys[i], info) != ERROR_SUCCESS) {
+                continue; // a channel the kernel driver cannot describe is left out
+            }
+            auto channel = std::make_unique<AsioChannel>(info);
+            (channel->IsDsd() ? dsd : pcm).Append(std::move(channel));
+        }
+    }
+    // Hosts expect somewhere to play to.
+    if (pcm.OutputCount() == 0) {
+        pcm.AppendDummyOutputs();
+    }
+}
+
+// --- Names and channels -----------------------------------------------------------
+
+void AsioDriver::getDriverName(char* name)
+{
+    AsioText::Narrow(name, DRIVER_NAME_CHARS, m_custom->getName(), DRIVER_NAME_CHARS);
+}
+
+long AsioDriver::getDriverVersion()
+{
+    return DRIVER_VERSION;
+}
+
+void AsioDriver::getErrorMessage(char* string)
+{
+    AsioText::Narrow(string, ERROR_MESSAGE_CHARS, m_errorText, ERROR_TEXT_CHARS);
+}
+
+ASIOError AsioDriver::getChannels(long* numInputChannels, long* numOutputChannels)
+{
+    if (numInputChannels == nullptr || numOutputChannels == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    AsioChannelSet& set = CurrentSet();
+    *numInputChannels = static_cast<long>(set.InputCount());
+    *numOutputChannels = static_cast<long>(set.OutputCount());
+    return set.IsEmpty() ? ASE_NotPresent : ASE_OK;
+}
+
+ASIOError AsioDriver::getChannelInfo(ASIOChannelInfo* info)
+{
+    if (info == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    AsioChannel* channel = CurrentSet().Find(info->isInput != ASIOFalse, info->channel);
+    if (channel == nullptr) {
+        return ASE_NotPresent;
+    }
+    info->type = channel->IsDsd() ? ASIOSTDSDInt8MSB1 : ASIOSTInt32LSB;
+    info->channelGroup = 0;
+    info->isActive = channel->HasBuffer() ? ASIOTrue : ASIOFalse;
+    AsioText::Narrow(info->name, CHANNEL_NAME_CHARS, channel->Info().name,
+                     KORVEL_CHANNEL_NAME_CHARS);
+    return ASE_OK;
+}
+
+ASIOError AsioDriver::getLatencies(long* inputLatency, long* outputLatency)
+{
+    if (inputLatency == nullptr || outputLatency == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    KorvelAsioLatencies latencies{};
+    if (m_client.AsioGetLatencies(latencies) != ERROR_SUCCESS) {
+        *inputLatency = 0;
+        *outputLatency = 0;
+        return ASE_OK;
+    }
+    *inputLatency = static_cast<long>(m_framesPerHalf + latencies.inputFrames);
+    *outputLatency = static_cast<long>(m_framesPerHalf + latencies.outputFrames);
+    return ASE_OK;
+}
+
+// --- Buffer sizes and sample rates --------------------------------------------------
+
+void AsioDriver::BufferSizeRange(long preferred, long& minimum, long& maximum)
+{
+    minimum = maximum = preferred;
+    if (preferred <= MIN_TABLE_SIZE || preferred > MAX_TABLE_SIZE) {
+        return;
+    }
+    for (long size = MIN_TABLE_SIZE; size <= MAX_TABLE_SIZE; size *= 2) {
+        if (size <= preferred) {
+            minimum = size;
+        }
+        if (size >= preferred) {
+            maximum = size;
+            break;
+        }
+    }
+}
+
+ASIOError AsioDriver::getBufferSize(long* minSize, long* maxSize, long* preferredSize,
+                                    long* granularity)
+{
+    if (minSize == nullptr || maxSize == nullptr || preferredSize == nullptr ||
+        granularity == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    ReadStreamConfig();
+    uint64_t preferred = uint64_t{m_config.bufferSize} * (m_dsdMode ? DSD_BLOCK_SAMPLES : 1);
+    *preferredSize = static_cast<long>(preferred > LONG_MAX ? LONG_MAX : preferred);
+    BufferSizeRange(*preferredSize, *minSize, *maxSize);
+    *granularity = 0;
+    return ASE_OK;
+}
+
+bool AsioDriver::TruncateRate(ASIOSampleRate rate, uint32_t& hz)
+{
+    // Not a number, negative or beyond 32 bits: no rate of any table.
+    if (!(rate >= 0.0 && rate < 4294967296.0)) {
+        return false;
+    }
+    hz = static_cast<uint32_t>(std::trunc(rate));
+    return true;
+}
+
+bool AsioDriver::IsDsdRate(uint32_t hz)
+{
+    return hz >= KORVEL_DSD_MIN_SAMPLE_RATE && hz <= KORVEL_DSD_MAX_SAMPLE_RATE;
+}
+
+bool AsioDriver::RateInTable(uint32_t hz) const
+{
+    for (uint32_t i = 0; i < m_config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
+        if (m_config.rates[i] == hz) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AsioDriver::HasDsdRate() const
+{
+    return FirstRateOfMode(true) != 0;
+}
+
+uint32_t AsioDriver::FirstRateOfMode(bool dsd) const
+{
+    for (uint32_t i = 0; i < m_config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
+        uint32_t rate = m_config.rates[i];
+        if (dsd ? rate >= KORVEL_DSD_MIN_SAMPLE_RATE : rate <= PCM_MAX_RATE) {
+            return rate;
+        }
+    }
+    return 0;
+}
+
+ASIOError AsioDriver::canSampleRate(ASIOSampleRate sampleRate)
+{
+    uint32_t hz = 0;
+    return TruncateRate(sampleRate, hz) && RateInTable(hz) ? ASE_OK : ASE_NoClock;
+}
+
+ASIOError AsioDriver::getSampleRate(ASIOSampleRate* sampleRate)
+{
+    if (sampleRate == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    *sampleRate = static_cast<ASIOSampleRate>(m_config.currentRate);
+    return ASE_OK;
+}
+
+ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
+{
+    ReadStreamConfig();
+    uint32_t hz = 0;
+    if (!TruncateRate(sampleRate, hz) || !RateInTable(hz) || IsDsdRate(hz) != m_dsdMode) {
+        return ASE_NoClock;
+    }
+    const uint32_t before = m_config.currentRate;
+    if (m_client.SetSampleRate(hz) != ERROR_SUCCESS) {
+        return ASE_HWMalfunction;
+    }
+    ReadStreamConfig();
+    (void)RebuildChannelSets();
+    if (m_callbacks != nullptr && m_config.currentRate != before) {
+        (void)HostMessage(kAsioResetRequest, 0);
+    }
+    return ASE_OK;
+}
+
+long AsioDriver::HostMessage(long selector, long value)
+{
+    if (m_callbacks == nullptr || m_callbacks->asioMessage == nullptr) {
+        return 0;
+    }
+    return m_callbacks->asioMessage(selector, value, nullptr, nullptr);
+}
+
+// --- Clocks -------------------------------------------------------------------------
+
+ASIOError AsioDriver::getClockSources(ASIOClockSource* clocks, long* numSources)
+{
+    if (CurrentSet().IsEmpty()) {
+        return ASE_NotPresent;
+    }
+    if (clocks == nullptr || numSources == nullptr || *numSources < 1) {
+        return ASE_InvalidParameter;
+    }
+    *clocks = ASIOClockSource{};
+    clocks->index = 0;
+    clocks->associatedChannel = -1;
+    clocks->associatedGroup = -1;
+    clocks->isCurrentSource = ASIOTrue;
+    AsioText::Narrow(clocks->name, sizeof(clocks->name), L"Computer", sizeof(clocks->name));
+    *numSources = 1;
+    return ASE_OK;
+}
+
+ASIOError AsioDriver::setClockSource(long reference)
+{
+    if (CurrentSet().IsEmpty()) {
+        return ASE_NotPresent;
+    }
+    return reference == 0 ? ASE_OK : ASE_InvalidParameter;
+}
+
+ASIOError AsioDriver::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp)
+{
+    if (sPos == nullptr || tStamp == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    EnterCriticalSection(&m_lock);
+    *sPos = m_time.timeInfo.samplePosition;
+    *tStamp = m_time.timeInfo.systemTime;
+    LeaveCriticalSection(&m_lock);
+    return ASE_OK;
+}
+
+// --- Buffers and streaming -----------------------------------------------------------
+
+ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannels,
+                                    long bufferSize, ASIOCallbacks* callbacks)
+{
+    if (m_state != INITIALIZED) {
+        return ASE_NotPresent;
+    }
+    // Refused before anything is touched: a negative count names no channels.
+    if (numChannels < 0 || bufferSize < 0) {
+        return ASE_InvalidParameter;
+    }
+    long frames = m_dsdMode ? bufferSize / static_cast<long>(DSD_BLOCK_SAMPLES) : bufferSize;
+    if (bufferInfos == nullptr || callbacks == nullptr || frames == 0) {
+        return ASE_InvalidParameter;
+    }
+    // Buffer preparation belongs to the streaming engine, which is not built
+    // yet: nothing is prepared and the state stays Initialized.
+    return ASE_NotPresent;
+}
+
+ASIOError AsioDriver::disposeBuffers()
+{
+    (void)stop();
+    m_callbacks = nullptr;
+    AsioChannelSet& set = CurrentSet();
+    for (auto* active : {&set.ActiveInputs(), &set.ActiveOutputs()}) {
+        for (AsioChannel* channel : *active) {
+            if (!channel->IsDummy()) {
+                KorvelChannelKey id = channel->Info().id;
+                (void)m_client.AsioDisableChannel(id);
+            }
+        }
+    }
+    for (auto* active : {&set.ActiveInputs(), &set.ActiveOutputs()}) {
+        for (AsioChannel* channel : *active) {
+            channel->Buffer().Release();
+        }
+        active->clear();
+    }
+    if (m_state > INITIALIZED) {
+        m_state = INITIALIZED;
+    }
+    return ASE_OK;
+}
+
+ASIOError AsioDriver::start()
+{
+    if (m_state == RUNNING) {
+        return ASE_OK;
+    }
+    // Without prepared buffers and a callback table there is nothing to run;
+    // createBuffers does not prepare buffers yet, so start always ends here.
+    return ASE_NotPresent;
+}
+
+ASIOError AsioDriver::stop()
+{
+    if (m_state == RUNNING) {
+        m_state = PREPARED;
+    }
+    if (m_timerRaised) {
+        timeEndPeriod(m_timerPeriodMs);
+        m_timerRaised = false;
+    }
+    return ASE_OK;
+}
+
+ASIOError AsioDriver::outputReady()
+{
+    // The driver never learns early that the host's output is ready.
+    return ASE_NotPresent;
+}
+
+// --- Control panel and stream format ---------------------------------------------------
+
+ASIOError AsioDriver::controlPanel()
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(AsioModule::Handle(), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || m_custom == nullptr) {
+        return ASE_NotPresent;
+    }
+    wchar_t drive[_MAX_DRIVE] = {};
+    wchar_t folder[_MAX_DIR] = {};
+    if (_wsplitpath_s(path, drive, _MAX_DRIVE, folder, _MAX_DIR, nullptr, 0, nullptr, 0) != 0) {
+        return ASE_NotPresent;
+    }
+    wchar_t directory[MAX_PATH] = {};
+    std::swprintf(directory, MAX_PATH, L"%ls%ls", drive, folder);
+    return m_custom->launchControlPanel(AsioModule::Handle(), directory);
+}
+
+ASIOError AsioDriver::SwitchStreamFormat(bool dsd)
+{
+    if (m_client.SetDsdMode(dsd ? 1 : 0) != ERROR_SUCCESS) {
+        return ASE_HWMalfunction;
+    }
+    m_dsdMode = dsd;
+    if (setSampleRate(FirstRateOfMode(dsd)) != ASE_OK) {
+        return ASE_HWMalfunction;
+    }
+    return ASE_SUCCESS;
+}
+
+ASIOError AsioDriver::SetIoFormat(const ASIOIoFormat* format)
+{
+    if (format == nullptr) {
+        return ASE_NotPresent;
+    }
+    switch (format->FormatType) {
+    case kASIOPCMFormat:
+        return SwitchStreamFormat(false);
+    case kASIODSDFormat:
+        return HasDsdRate() ? SwitchStreamFormat(true) : ASE_NotPresent;
+    default:
+        return ASE_NotPresent;
+    }
+}
+
+ASIOError AsioDriver::CanDoIoFormat(const ASIOIoFormat* format) const
+{
+    if (format == nullptr) {
+        return ASE_NotPresent;
+    }
+    switch (format->FormatType) {
+    case kASIOPCMFormat:
+        return ASE_SUCCESS;
+    case kASIODSDFormat:
+        return HasDsdRate() ? ASE_SUCCESS : ASE_NotPresent;
+    default:
+        return ASE_NotPresent;
+    }
+}
+
+ASIOError AsioDriver::future(long selector, void* opt)
+{
+    switch (selector) {
+    case kAsioEnableTimeCodeRead: // accepted; no time code is delivered
+    case kAsioDisableTimeCodeRead:
+    case kAsioCanTimeInfo:
+        return ASE_SUCCESS;
+    case kAsioSetIoFormat:
+        return SetIoFormat(static_cast<const ASIOIoFormat*>(opt));
+    case kAsioGetIoFormat:
+        if (opt == nullptr) {
+            return ASE_NotPresent;
+        }
+        static_cast<ASIOIoFormat*>(opt)->FormatType = m_dsdMode ? kASIODSDFormat : kASIOPCMFormat;
+        return ASE_SUCCESS;
+    case kAsioCanDoIoFormat:
+        return CanDoIoFormat(static_cast<const ASIOIoFormat*>(opt));
+    default:
+        return ASE_NotPresent;
+    }
+}

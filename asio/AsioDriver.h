@@ -1,0 +1,125 @@
+#pragma once
+// The driver object an ASIO host creates. IASIO is the first base, so the
+// pointer a host receives is the IASIO interface itself; the IUnknown methods
+// forward to the owner (the outer object when aggregated, see CUnknown).
+// Hosts create it with the class id as the interface id, which
+// NonDelegatingQueryInterface answers with the IASIO interface.
+//
+// It answers the host's questions from what the kernel driver reports on the
+// driver's own connection, changes sample rate and stream format through the
+// device control service, and launches the control panel. Every operation
+// checks its inputs and the state it needs before it touches anything; a
+// hostile or out-of-order call gets an ASIO error, never a crash.
+//
+// Streaming (buffer preparation, start, stop, the streaming thread) is not
+// built yet: createBuffers refuses with ASE_NotPresent after its checks.
+#include "AsioChannelSet.h"
+#include "AsioCustom.h"
+#include "CUnknown.h"
+#include "IASIO.h"
+#include "KorvelAsioClient.h"
+#include "WnEvent.h"
+
+#include <cstdint>
+#include <memory>
+
+class AsioDriver : public IASIO, public CUnknown
+{
+public:
+    enum State : uint32_t { LOADED = 0, INITIALIZED = 1, PREPARED = 2, RUNNING = 3 };
+
+    static constexpr long DRIVER_VERSION = 0x124;
+    static constexpr size_t ERROR_TEXT_CHARS = 128;
+    // Readiness wait: one request, then up to this many more, 10 ms apart.
+    static constexpr int READY_RETRIES = 200;
+    static constexpr DWORD READY_RETRY_MS = 10;
+
+    // The class table's creation routine: null when memory runs out.
+    static CUnknown* __stdcall CreateInstance(LPUNKNOWN outer, HRESULT* result);
+
+    AsioDriver(LPUNKNOWN outer, HRESULT* result);
+    ~AsioDriver() override;
+
+    // IUnknown, forwarded to the owner.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // IASIO.
+    ASIOBool init(void* sysHandle) override;
+    void getDriverName(char* name) override;
+    long getDriverVersion() override;
+    void getErrorMessage(char* string) override;
+    ASIOError start() override;
+    ASIOError stop() override;
+    ASIOError getChannels(long* numInputChannels, long* numOutputChannels) override;
+    ASIOError getLatencies(long* inputLatency, long* outputLatency) override;
+    ASIOError getBufferSize(long* minSize, long* maxSize, long* preferredSize,
+                            long* granularity) override;
+    ASIOError canSampleRate(ASIOSampleRate sampleRate) override;
+    ASIOError getSampleRate(ASIOSampleRate* sampleRate) override;
+    ASIOError setSampleRate(ASIOSampleRate sampleRate) override;
+    ASIOError getClockSources(ASIOClockSource* clocks, long* numSources) override;
+    ASIOError setClockSource(long reference) override;
+    ASIOError getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp) override;
+    ASIOError getChannelInfo(ASIOChannelInfo* info) override;
+    ASIOError createBuffers(ASIOBufferInfo* bufferInfos, long numChannels, long bufferSize,
+                            ASIOCallbacks* callbacks) override;
+    ASIOError disposeBuffers() override;
+    ASIOError controlPanel() override;
+    ASIOError future(long selector, void* opt) override;
+    ASIOError outputReady() override;
+
+    // For tests: the state, the mode and the connection.
+    State CurrentState() const { return m_state; }
+    bool InDsdMode() const { return m_dsdMode; }
+    KorvelAsioClient& Connection() { return m_client; }
+
+    // The buffer-size rule: the powers of two from 16 to 65536 around the
+    // preferred size, or the preferred size alone outside that range.
+    static void BufferSizeRange(long preferred, long& minimum, long& maximum);
+    // A host's rate truncated toward zero; false for one no u32 holds.
+    static bool TruncateRate(ASIOSampleRate rate, uint32_t& hz);
+    static bool IsDsdRate(uint32_t hz);
+
+private:
+    AsioChannelSet& CurrentSet() { return m_dsdMode ? m_dsdSet : m_pcmSet; }
+    void SetErrorText(const wchar_t* text);
+    bool WaitUntilReady();
+    void ReadStreamConfig();
+    bool RateInTable(uint32_t hz) const;
+    bool HasDsdRate() const;
+    uint32_t FirstRateOfMode(bool dsd) const;
+    DWORD RebuildChannelSets();
+    void FillChannelSets(const KorvelAsioChannelList& list, AsioChannelSet& pcm,
+                         AsioChannelSet& dsd);
+    ASIOError SwitchStreamFormat(bool dsd);
+    ASIOError SetIoFormat(const ASIOIoFormat* format);
+    ASIOError CanDoIoFormat(const ASIOIoFormat* format) const;
+    // The host's answer to asioMessage, 0 without a callback table.
+    long HostMessage(long selector, long value);
+
+    // In the order the driver's data model gives them.
+    KorvelAsioClient m_client;
+    wchar_t m_errorText[ERROR_TEXT_CHARS] = {};
+    ASIOCallbacks* m_callbacks = nullptr;
+    State m_state = LOADED;
+    bool m_hostResetRequest = false;
+    bool m_hostTimeInfo = false;
+    bool m_hostBufferSizeChange = false;
+    bool m_timerRaised = false;
+    UINT m_timerPeriodMs = 1;
+    uint64_t m_systemTimeNs = 0;
+    uint64_t m_samplePosition = 0;
+    WnEvent m_startedEvent; // manual-reset, created by init
+    WnEvent m_stopEvent;    // manual-reset, created by init
+    CRITICAL_SECTION m_lock; // guards the position and time of m_time only
+    ASIOTime m_time = {};
+    AsioChannelSet m_pcmSet;
+    AsioChannelSet m_dsdSet;
+    KorvelAsioStreamConfig m_config = {};
+    uint32_t m_framesPerHalf = 0; // 0 until createBuffers; DSD: blocks of 64 samples
+    std::unique_ptr<AsioCustom> m_custom;
+    bool m_dsdMode = false;
+};
