@@ -1,5 +1,6 @@
 // brindleasio.dll through its exports: the class object, unloading, and the
 // registration it leaves in the registry (also through regsvr32).
+#include "AsioDllExports.h"
 #include "AsioRegistrar.h"
 #include "IASIO.h"
 #include "WnRegistryKey.h"
@@ -18,21 +19,8 @@ constexpr const wchar_t* INPROC_KEY =
 constexpr const wchar_t* ASIO_KEY = L"SOFTWARE\\ASIO\\Brindle ASIO";
 
 using GetClassObjectFn = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
-using PlainFn = HRESULT(__stdcall*)();
-
-// An export as a typed function pointer (through void*: the types differ).
-template <class Fn> Fn Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-std::wstring Directory()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    return directory.substr(0, directory.find_last_of(L'\\') + 1);
-}
+using asio_test::Export;
+using asio_test::PlainFn;
 
 std::wstring Lower(std::wstring text)
 {
@@ -104,7 +92,7 @@ class AsioDllTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        path = Directory() + L"brindleasio.dll";
+        path = asio_test::DllPath();
         module = LoadLibraryW(path.c_str());
         ASSERT_NE(module, nullptr) << "brindleasio.dll beside the test";
         getClassObject =

@@ -4,6 +4,7 @@
 #include "AsioDriverFixture.h"
 #include "KorvelIoctl.h"
 #include "KorvelLinkFrame.h"
+#include "ProgramDirectory.h"
 
 #include <cmath>
 #include <cstring>
@@ -311,10 +312,7 @@ TEST_F(AsioDriverFixture, ControlPanelStartsTheProgramBesideTheModule)
     SetEnvironmentVariableW(L"KORVEL_TEST_CPL_RECORD", nullptr);
     DeleteFileW(record.c_str());
 
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring directory(module);
-    directory.erase(directory.find_last_of(L'\\') + 1);
+    const std::wstring directory = quillo_test::ProgramDirectory();
     std::string expected = "\"";
     for (wchar_t c : directory) {
         expected += static_cast<char>(c);

@@ -4,6 +4,7 @@
 // conventions, never through the driver's own headers. On x86 a wrong
 // convention (thiscall for the IASIO methods, stdcall for IUnknown) breaks
 // the stack at the first call.
+#include "AsioDllExports.h"
 #include "AsioDriverFixture.h"
 
 #include <objbase.h>
@@ -90,20 +91,9 @@ const GUID HOST_CLSID = {0x806E0B46, 0xC3D5, 0x4DA4, {0xAC, 0xE9, 0x6A, 0x5C, 0x
 const double PROBE_RATES[15] = {8000,   11025,  16000,  22050,  32000,  44100,   48000,  64000,
                                 88200,  96000,  176400, 192000, 352800, 384000,  2822400};
 
-using PlainFn = HRESULT(__stdcall*)();
-
-template <class Fn> Fn Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-std::wstring DllPath()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    return directory.substr(0, directory.find_last_of(L'\\') + 1) + L"brindleasio.dll";
-}
+using asio_test::DllPath;
+using asio_test::Export;
+using asio_test::PlainFn;
 
 HMODULE LoadedDll()
 {

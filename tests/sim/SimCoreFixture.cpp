@@ -35,6 +35,15 @@ void SimCoreFixture::OpenLink(SimTestLink& link, bool asio)
               0u);
 }
 
+void SimCoreFixture::FirstDeviceKey(SimTestLink& driver, KorvelDeviceKey& key)
+{
+    SimTestAnswer list =
+        driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
+    ASSERT_EQ(list.status, 0u);
+    ASSERT_GE(Word(list.out, 0), 1u);
+    key = KorvelDeviceKey{Word(list.out, 4), Word(list.out, 8)};
+}
+
 bool SimCoreFixture::WaitForStats(const std::string& text, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();

@@ -7,6 +7,7 @@
 #include "KorvelRecords.h"
 #include "KorvelStatus.h"
 #include "ChildPipe.h"
+#include "ProgramDirectory.h"
 #include "SimConfigFile.h"
 #include "SimControlClient.h"
 #include "SimTestEvent.h"
@@ -25,10 +26,7 @@ class ChildClient
 public:
     bool Start(const std::wstring& nameSpace, const std::wstring& arguments)
     {
-        wchar_t self[MAX_PATH];
-        DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring path(self, length);
-        path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"sim_test_client.exe";
+        std::wstring path = quillo_test::ProgramDirectory() + L"sim_test_client.exe";
         std::wstring command = L"\"" + path + L"\" " + nameSpace + L" " + arguments;
 
         quillo_test::ChildPipe pipe;

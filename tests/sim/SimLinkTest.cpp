@@ -176,11 +176,8 @@ TEST_F(SimLinkTest, DeviceBindingSplitsDriverAndDeviceCodes)
     ASSERT_EQ(StartSim(SimServerOptions{L"", 1, L"", L""}), 0u);
     SimTestLink driver;
     OpenLink(driver);
-    SimTestAnswer list =
-        driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
-    ASSERT_EQ(list.status, 0u);
-    ASSERT_GE(Word(list.out, 0), 1u);
-    KorvelDeviceKey key{Word(list.out, 4), Word(list.out, 8)};
+    KorvelDeviceKey key{};
+    ASSERT_NO_FATAL_FAILURE(FirstDeviceKey(driver, key));
 
     KorvelDeviceKey unknown{key.word0 ^ 0x5A5A5A5Au, key.word1 ^ 0xA5A5A5A5u};
     EXPECT_EQ(driver.Request(IOCTL_KORVEL_OPEN_DEVICE, &unknown, 8, 0).status,
@@ -247,19 +244,17 @@ TEST_F(SimLinkTest, ManyClientsAtOnceAreAllServedAndCleanedUp)
 }
 
 // Every code's lengths are checked exactly, output room included, the same
-// way on both kinds of handle; a code the simulator does not answer (the
-// ASIO group for now) is an invalid request whatever its lengths.
+// way on both kinds of handle; an ASIO code on the panel/service control
+// device is an invalid request whatever its lengths.
 TEST_F(SimLinkTest, EveryCodeChecksItsLengthsExactly)
 {
     ASSERT_EQ(StartSim(SimServerOptions{L"", 1, L"", L""}), 0u);
     SimTestLink driver;
     OpenLink(driver);
-    SimTestAnswer list =
-        driver.Request(IOCTL_KORVEL_GET_DEVICE_LIST, nullptr, 0, sizeof(KorvelDeviceList));
-    ASSERT_EQ(list.status, 0u);
+    KorvelDeviceKey key{};
+    ASSERT_NO_FATAL_FAILURE(FirstDeviceKey(driver, key));
     SimTestLink device;
     OpenLink(device);
-    KorvelDeviceKey key{Word(list.out, 4), Word(list.out, 8)};
     ASSERT_EQ(device.Request(IOCTL_KORVEL_OPEN_DEVICE, &key, 8, 0).status, 0u);
 
     constexpr uint32_t IN_SIZE = KORVEL_STATUS_INVALID_INBUFFER_SIZE;

@@ -5,14 +5,11 @@
 #include <windows.h>
 
 #include "ChildPipe.h"
+#include "ProgramDirectory.h"
 
 TEST(TestWatchdog, EndsAHangingTestAndSaysWhatItWaitedFor)
 {
-    wchar_t self[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, length);
-    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"watchdog_probe.exe";
-    std::wstring line = L"\"" + path + L"\"";
+    std::wstring line = L"\"" + quillo_test::ProgramDirectory() + L"watchdog_probe.exe\"";
 
     quillo_test::ChildPipe pipe;
     ASSERT_TRUE(pipe.Create());

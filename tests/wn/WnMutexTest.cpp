@@ -1,5 +1,7 @@
 #include "WnMutex.h"
 
+#include "ProgramDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,10 +17,7 @@ std::wstring UniqueName(const wchar_t* what)
 // wn_test_helper.exe beside this test program.
 std::wstring HelperPath()
 {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring self(path, length);
-    return self.substr(0, self.find_last_of(L"\\/") + 1) + L"wn_test_helper.exe";
+    return quillo_test::ProgramDirectory() + L"wn_test_helper.exe";
 }
 
 } // namespace

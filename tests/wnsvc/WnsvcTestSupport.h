@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChildPipe.h"
+#include "ProgramDirectory.h"
 #include "TestWatchdog.h"
 
 namespace wnsvc_test {
@@ -21,10 +22,7 @@ inline std::wstring UniqueName(const wchar_t* prefix)
 // Directory of the running test program, with a trailing backslash.
 inline std::wstring ProgramDir()
 {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+    return quillo_test::ProgramDirectory();
 }
 
 // A started child program whose standard output goes to a pipe.
