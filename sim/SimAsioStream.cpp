@@ -50,16 +50,42 @@ bool SimAsioStream::WriteClient(uintptr_t address, const void* data, size_t byte
            done == bytes;
 }
 
-// The range must lie in this process's address size and be readable and
-// writable in the client: it is read and the same bytes written back (the
-// host does not use a buffer before it has handed it over).
+// Committed pages the client may write to; WriteProcessMemory alone would
+// not tell, since it lifts a read-only protection for its own write.
+bool SimAsioStream::IsWritable(uintptr_t address, uintptr_t end) const
+{
+    constexpr DWORD WRITABLE =
+        PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    while (address < end) {
+        MEMORY_BASIC_INFORMATION info{};
+        if (VirtualQueryEx(m_process.GetHandle(), reinterpret_cast<const void*>(address), &info,
+                           sizeof info) != sizeof info ||
+            info.State != MEM_COMMIT || (info.Protect & WRITABLE) == 0 ||
+            (info.Protect & PAGE_GUARD) != 0) {
+            return false;
+        }
+        const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (regionEnd <= address) {
+            return false;
+        }
+        address = regionEnd;
+    }
+    return true;
+}
+
+// The range must lie in this process's address size, be committed and
+// writable in the client, and read back, then the same bytes are written
+// back (the host does not use a buffer before it has handed it over).
 uint32_t SimAsioStream::CheckClientMemory(uint64_t address, uint64_t bytes) const
 {
     if (address == 0 || bytes == 0 || address > UINTPTR_MAX || bytes > UINTPTR_MAX - address) {
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
-    std::vector<uint8_t> copy(static_cast<size_t>(bytes));
     const auto at = static_cast<uintptr_t>(address);
+    if (!IsWritable(at, at + static_cast<uintptr_t>(bytes))) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    std::vector<uint8_t> copy(static_cast<size_t>(bytes));
     if (!ReadClient(at, copy.data(), copy.size()) || !WriteClient(at, copy.data(), copy.size())) {
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
@@ -75,7 +101,7 @@ uint32_t SimAsioStream::Create(const KorvelAsioBufferSetup& setup)
         return KORVEL_STATUS_INVALID_BUFFER_SIZE;
     }
     SimHandle process(OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION |
-                                      PROCESS_QUERY_LIMITED_INFORMATION,
+                                      PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
                                   FALSE, m_processId));
     if (!process.IsValid()) {
         return KORVEL_STATUS_INVALID_PARAMETER;
@@ -215,6 +241,10 @@ bool SimAsioStream::Timing(uint64_t& samples, uint32_t& rate)
 bool SimAsioStream::Period(bool resumed)
 {
     const uint32_t half = m_nextHalf;
+    // A client that has exited is gone even where its memory still reads.
+    if (WaitForSingleObject(m_process.GetHandle(), 0) != WAIT_TIMEOUT) {
+        return End();
+    }
     if (!ReadOutputs(1 - half) || !WriteInputs(half) || !Signal(half, resumed)) {
         return End();
     }

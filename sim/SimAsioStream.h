@@ -102,6 +102,7 @@ private:
     bool End();
     void Silence();
     uint32_t CheckClientMemory(uint64_t address, uint64_t bytes) const;
+    bool IsWritable(uintptr_t address, uintptr_t end) const;
     bool ReadClient(uintptr_t address, void* data, size_t bytes) const;
     bool WriteClient(uintptr_t address, const void* data, size_t bytes) const;
     uint32_t HalfBytes(bool dsd) const;
