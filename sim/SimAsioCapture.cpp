@@ -1,25 +1,11 @@
 #include "SimAsioCapture.h"
 
+#include "SimDeviceConfig.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
-
-namespace {
-
-std::wstring Widen(const std::string& text)
-{
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-} // namespace
 
 SimAsioCapture::SimAsioCapture()
 {
@@ -41,7 +27,7 @@ std::string SimAsioCapture::Begin(const std::string& path, uint32_t currentRate)
     // The file is written once the layout is known; creating it here tells
     // the caller at once whether the path can be written.
     WavWriter probe;
-    DWORD status = probe.Create(Widen(path), currentRate != 0 ? currentRate : 48000, 1);
+    DWORD status = probe.Create(SimDeviceConfig::Widen(path), currentRate != 0 ? currentRate : 48000, 1);
     if (status == 0) {
         status = probe.Finish();
     }
@@ -86,7 +72,7 @@ std::string SimAsioCapture::End()
     if (!m_file.IsOpen() && m_error == 0) {
         // Nothing was captured: an empty file of one channel.
         uint32_t rate = m_fallbackRate != 0 ? m_fallbackRate : 48000;
-        m_error = m_file.Create(Widen(m_path), rate, 1);
+        m_error = m_file.Create(SimDeviceConfig::Widen(m_path), rate, 1);
     }
     DWORD status = m_file.Finish();
     if (m_error == 0) {
@@ -120,7 +106,7 @@ void SimAsioCapture::Drain()
         return;
     }
     if (!m_file.IsOpen() && m_error == 0) {
-        m_error = m_file.Create(Widen(m_path), m_rate.load(), static_cast<uint16_t>(channels));
+        m_error = m_file.Create(SimDeviceConfig::Widen(m_path), m_rate.load(), static_cast<uint16_t>(channels));
     }
     m_scratch.resize(static_cast<size_t>(head - tail));
     for (uint64_t i = tail; i < head; ++i) {
@@ -129,6 +115,9 @@ void SimAsioCapture::Drain()
     m_tail.store(head, std::memory_order_release);
     if (m_error == 0) {
         m_error = m_file.Append(m_scratch.data(), m_scratch.size() / channels);
+    }
+    if (m_error == 0) {
+        m_error = m_file.Commit(); // readable while the capture goes on
     }
 }
 

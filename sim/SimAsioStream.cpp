@@ -241,8 +241,10 @@ bool SimAsioStream::Timing(uint64_t& samples, uint32_t& rate)
 bool SimAsioStream::Period(bool resumed)
 {
     const uint32_t half = m_nextHalf;
-    // A client that has exited is gone even where its memory still reads.
-    if (WaitForSingleObject(m_process.GetHandle(), 0) != WAIT_TIMEOUT) {
+    // A client that has exited is gone even where its memory still reads
+    // (Wine reads it through the kernel); a check every few periods is enough.
+    if (m_signals.load(std::memory_order_relaxed) % EXIT_CHECK_PERIODS == 0 &&
+        WaitForSingleObject(m_process.GetHandle(), 0) != WAIT_TIMEOUT) {
         return End();
     }
     if (!ReadOutputs(1 - half) || !WriteInputs(half) || !Signal(half, resumed)) {

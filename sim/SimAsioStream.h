@@ -40,6 +40,7 @@ public:
     static constexpr uint32_t PCM_SAMPLE_BYTES = 4;
     static constexpr uint32_t DSD_BLOCK_BYTES = 8; // 64 one-bit samples
     static constexpr uint32_t DSD_BLOCK_SAMPLES = 64;
+    static constexpr uint64_t EXIT_CHECK_PERIODS = 16;
 
     struct Channel
     {

@@ -34,7 +34,7 @@
 //                                        device key as payload when <dev> is given
 //   dump-model                           "OK dump-model" then key=value lines:
 //                                        model.*, stream.*, asio.*, saved.*, dev.<i>.*
-//   asio-fault …                         see SimAsio.h
+//   asio-fault …, asio-capture …, asio-signal-log …     see SimAsio.h
 //   dump-record <dev> setup|wdm-channels|wdm-pairs|echo|audio-functions
 //                                        "OK <hex of the whole record>"
 //

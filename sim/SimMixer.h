@@ -12,10 +12,9 @@
 //
 // Input levels are set from outside: through control, or measured by the
 // ASIO streams (SimLevelMeter: the host's playback channels, the test signal
-// on the hardware inputs); an output
-// level is computed from what reaches it: the sum of the connected inputs'
-// amplitudes, each attenuated by its crosspoint weight, then the output gain,
-// limited to full scale. A muted output reads the floor.
+// on the hardware inputs). An output level is computed from what reaches it:
+// the sum of the connected inputs' amplitudes, each attenuated by its
+// crosspoint weight, then the output gain, limited to full scale. A muted output reads the floor.
 #include "KorvelMixerRecords.h"
 #include "SimRequest.h"
 

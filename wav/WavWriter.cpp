@@ -117,6 +117,21 @@ DWORD WavWriter::Append(const int32_t* interleaved, size_t frames)
     return m_error;
 }
 
+DWORD WavWriter::Commit()
+{
+    if (!IsOpen()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (m_error == 0) {
+        m_error = WriteHeader(static_cast<uint32_t>(m_dataBytes));
+    }
+    LARGE_INTEGER zero{};
+    if (m_error == 0 && !SetFilePointerEx(m_file, zero, nullptr, FILE_END)) {
+        m_error = GetLastError();
+    }
+    return m_error;
+}
+
 DWORD WavWriter::Finish()
 {
     if (!IsOpen()) {

@@ -37,6 +37,9 @@ public:
     // ERROR_INVALID_HANDLE when no file is open; ERROR_FILE_TOO_LARGE when
     // the data would pass the format's 4 GiB limit (nothing is written).
     DWORD Append(const int32_t* interleaved, size_t frames);
+    // Writes the sizes of what was appended so far into the header and goes
+    // on: a reader (or a writer that gets killed) sees a complete file.
+    DWORD Commit();
     // Writes the sizes and closes the file; 0 at once when none is open.
     DWORD Finish();
 

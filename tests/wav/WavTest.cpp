@@ -82,6 +82,12 @@ TEST(WavTest, WrittenFramesReadBackWithTheirFormat)
         const int32_t second[] = {7, 8, 9};
         ASSERT_EQ(writer.Append(second, 1), 0u);
         EXPECT_EQ(writer.Frames(), 3u);
+        // Committed sizes make the open file readable as it is so far.
+        ASSERT_EQ(writer.Commit(), 0u);
+        WavReader partial;
+        ASSERT_EQ(partial.Open(path), 0u);
+        EXPECT_EQ(partial.Frames(), 3u);
+        ASSERT_EQ(writer.Append(second, 1), 0u);
         // The destructor finishes the file.
     }
     WavReader reader;
@@ -89,10 +95,11 @@ TEST(WavTest, WrittenFramesReadBackWithTheirFormat)
     EXPECT_EQ(reader.Rate(), 96000u);
     EXPECT_EQ(reader.Channels(), 3u);
     EXPECT_EQ(reader.Bits(), 32u);
-    ASSERT_EQ(reader.Frames(), 3u);
+    ASSERT_EQ(reader.Frames(), 4u);
     EXPECT_EQ(reader.Sample(0, 2), INT32_MIN);
     EXPECT_EQ(reader.Sample(1, 2), 0x12345678);
     EXPECT_EQ(reader.Sample(2, 0), 7);
+    EXPECT_EQ(reader.Sample(3, 2), 9);
 
     WavWriter empty;
     ASSERT_EQ(empty.Create(path, 48000, 1), 0u);
