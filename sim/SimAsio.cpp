@@ -1,8 +1,11 @@
 #include "SimAsio.h"
 
 #include "KorvelIoctl.h"
+#include "KorvelMessage.h"
 #include "KorvelStatus.h"
+#include "SimAsioSignalLog.h"
 #include "SimDevice.h"
+#include "SimNotifier.h"
 #include "SimWords.h"
 #include "SimDeviceSet.h"
 #include "SimRequestIo.h"
@@ -12,9 +15,15 @@
 #include <cstdio>
 #include <iterator>
 
-SimAsio::SimAsio(SimDeviceSet& devices, SimStreaming& streaming)
-    : m_devices(devices), m_streaming(streaming)
+SimAsio::SimAsio(SimDeviceSet& devices, SimStreaming& streaming, SimNotifier& notifier)
+    : m_devices(devices), m_streaming(streaming), m_notifier(notifier)
 {
+}
+
+SimAsio::~SimAsio()
+{
+    m_streams.clear(); // joins every pacing thread before the capture goes
+    (void)m_capture.End();
 }
 
 bool SimAsio::IsAsioCode(uint32_t code)
@@ -59,8 +68,157 @@ uint32_t SimAsio::HandleRequest(SimRequest& r)
         return EnableChannel(r, true);
     case IOCTL_KORVEL_ASIO_DISABLE_CHANNEL:
         return EnableChannel(r, false);
+    case IOCTL_KORVEL_ASIO_CREATE_BUFFERS:
+        return CreateBuffers(r);
+    case IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER:
+        return SetChannelBuffer(r);
+    case IOCTL_KORVEL_ASIO_START:
+        return Start(r);
+    case IOCTL_KORVEL_ASIO_STOP:
+        return Stop(r);
+    case IOCTL_KORVEL_ASIO_DISPOSE_BUFFERS:
+        return DisposeBuffers(r);
     default:
-        return KORVEL_STATUS_NOT_SUPPORTED;
+        return KORVEL_STATUS_INVALID_IOCTL;
+    }
+}
+
+SimAsioStream* SimAsio::FindStream(uint32_t connection)
+{
+    auto it = m_streams.find(connection);
+    return it == m_streams.end() ? nullptr : it->second.get();
+}
+
+const SimAsioStream* SimAsio::Stream(uint32_t connection) const
+{
+    auto it = m_streams.find(connection);
+    return it == m_streams.end() ? nullptr : it->second.get();
+}
+
+void SimAsio::NotifyClientStream(uint32_t code, const SimAsioStream& stream)
+{
+    KorvelClientStreamNotice notice{stream.Connection(), stream.ProcessId()};
+    m_notifier.Broadcast(code, &notice, sizeof notice);
+}
+
+uint32_t SimAsio::CreateBuffers(SimRequest& r)
+{
+    auto setup = SimRequestIo::ReadIn<KorvelAsioBufferSetup>(r);
+    const bool first = m_streams.empty();
+    std::unique_ptr<SimAsioStream>& stream = m_streams[r.connection];
+    if (!stream) {
+        stream = std::make_unique<SimAsioStream>(r.connection, r.processId, m_streaming, m_capture);
+    }
+    uint32_t status = stream->Create(setup);
+    if (!stream->Created()) {
+        m_streams.erase(r.connection); // a failed announcement leaves no buffers
+        return status;
+    }
+    if (status == KORVEL_STATUS_SUCCESS && first) {
+        NotifyClientStream(KORVEL_NOTIFY_CLIENT_STREAM_START_NEEDED, *stream);
+    }
+    return status;
+}
+
+const SimAsio::Enabled* SimAsio::FindEnabled(uint32_t connection, KorvelChannelKey key) const
+{
+    auto it = m_enabled.find(connection);
+    if (it == m_enabled.end()) {
+        return nullptr;
+    }
+    for (const Enabled& e : it->second) {
+        if (e.key == Key{key.word0, key.word1}) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+bool SimAsio::DescribeChannel(KorvelChannelKey key, SimAsioStream::Channel& channel) const
+{
+    for (SimDevice* device : m_devices.StreamingDevices()) {
+        uint32_t direction = 0;
+        uint32_t index = 0;
+        if (device->FindChannel(key, direction, index)) {
+            KorvelChannelInfo info = device->ChannelInfo(direction, index, m_streaming.Rate());
+            channel.key = key;
+            channel.input = direction == SimDevice::DIRECTION_INPUT;
+            channel.dsd = info.reserved1[1] == KORVEL_ASIO_FORMAT_DSD;
+            channel.index = index;
+            channel.pin = device->LevelPin(direction, index);
+            channel.meter = device->Meter();
+            return true;
+        }
+    }
+    return false;
+}
+
+uint32_t SimAsio::SetChannelBuffer(SimRequest& r)
+{
+    auto request = SimRequestIo::ReadIn<KorvelAsioChannelBuffer>(r);
+    SimAsioStream* stream = FindStream(r.connection);
+    if (stream == nullptr) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    SimAsioStream::Channel channel;
+    if (!DescribeChannel(request.id, channel)) {
+        return KORVEL_STATUS_OBJECT_NOT_FOUND;
+    }
+    const Enabled* enabled = FindEnabled(r.connection, request.id);
+    if (enabled == nullptr) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    channel.order = enabled->order;
+    return stream->SetChannelBuffer(channel, request.buffer, request.halfBytes,
+                                    request.formatWord);
+}
+
+uint32_t SimAsio::Start(SimRequest& r)
+{
+    SimAsioStream* stream = FindStream(r.connection);
+    if (stream == nullptr) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    if (stream->Running()) {
+        return KORVEL_STATUS_ALREADY_DONE;
+    }
+    if (m_streaming.State() != KORVEL_STREAMING_STATE_RUNNING) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    auto log = std::make_shared<SimAsioSignalLog>();
+    uint32_t status = stream->Start(m_streaming.Rate(), log);
+    if (status == KORVEL_STATUS_SUCCESS) {
+        m_lastLog = log;
+    }
+    return status;
+}
+
+uint32_t SimAsio::Stop(SimRequest& r)
+{
+    SimAsioStream* stream = FindStream(r.connection);
+    return stream == nullptr ? KORVEL_STATUS_INVALID_STATE : stream->Stop();
+}
+
+uint32_t SimAsio::DisposeBuffers(SimRequest& r)
+{
+    if (FindStream(r.connection) == nullptr) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    ReleaseStream(r.connection);
+    return KORVEL_STATUS_SUCCESS;
+}
+
+void SimAsio::ReleaseStream(uint32_t connection)
+{
+    auto it = m_streams.find(connection);
+    if (it == m_streams.end()) {
+        return;
+    }
+    std::unique_ptr<SimAsioStream> stream = std::move(it->second);
+    m_streams.erase(it);
+    (void)stream->Stop(); // joins the pacing thread
+    if (m_streams.empty()) {
+        NotifyClientStream(KORVEL_NOTIFY_CLIENT_STREAM_STOP_POSSIBLE, *stream);
     }
 }
 
@@ -158,22 +316,37 @@ uint32_t SimAsio::EnableChannel(SimRequest& r, bool enable)
     if (!FindChannelInfo(key, info)) {
         return KORVEL_STATUS_OBJECT_NOT_FOUND;
     }
-    std::set<Key>& enabled = m_enabled[r.connection];
+    std::vector<Enabled>& enabled = m_enabled[r.connection];
+    const Key wanted{key.word0, key.word1};
+    auto found = std::find_if(enabled.begin(), enabled.end(),
+                              [&](const Enabled& e) { return e.key == wanted; });
     if (enable) {
-        enabled.insert(Key{key.word0, key.word1}); // enabling twice is harmless
+        if (found == enabled.end()) { // enabling twice is harmless
+            enabled.push_back(Enabled{wanted, ++m_enableOrder});
+        }
         ++m_enables;
         return KORVEL_STATUS_SUCCESS;
     }
-    if (enabled.erase(Key{key.word0, key.word1}) == 0) {
+    if (found == enabled.end()) {
         return KORVEL_STATUS_INVALID_STATE; // never enabled on this connection
     }
+    SimAsioStream* stream = FindStream(r.connection);
+    if (stream != nullptr && stream->Running()) {
+        return KORVEL_STATUS_INVALID_STATE; // its buffer is being streamed
+    }
+    if (stream != nullptr) {
+        stream->RemoveChannel(key);
+    }
+    enabled.erase(found);
     ++m_disables;
     return KORVEL_STATUS_SUCCESS;
 }
 
 void SimAsio::OnConnectionClosed(uint32_t connection)
 {
-    // A closed handle withdraws what it enabled, as the driver's cleanup does.
+    // A closed handle stops its stream and withdraws its buffers and what it
+    // enabled, as the driver's cleanup does.
+    ReleaseStream(connection);
     m_enabled.erase(connection);
 }
 
@@ -188,8 +361,40 @@ size_t SimAsio::EnabledCount() const
 
 std::string SimAsio::Control(const std::vector<std::string>& words, bool& handled)
 {
-    handled = !words.empty() && words[0] == "asio-fault";
-    return handled ? Fault(words) : std::string();
+    const std::string command = words.empty() ? std::string() : words[0];
+    handled = true;
+    if (command == "asio-fault") {
+        return Fault(words);
+    }
+    if (command == "asio-capture") {
+        return Capture(words);
+    }
+    if (command == "asio-signal-log") {
+        return SignalLog(words);
+    }
+    handled = false;
+    return std::string();
+}
+
+std::string SimAsio::Capture(const std::vector<std::string>& words)
+{
+    if (words.size() != 2) {
+        return "ERR usage: asio-capture <path.wav> | stop";
+    }
+    std::string error =
+        words[1] == "stop" ? m_capture.End() : m_capture.Begin(words[1], m_streaming.Rate());
+    return error.empty() ? "OK" : "ERR " + error;
+}
+
+std::string SimAsio::SignalLog(const std::vector<std::string>& words) const
+{
+    if (words.size() != 2) {
+        return "ERR usage: asio-signal-log <path>";
+    }
+    if (!m_lastLog) {
+        return "ERR no ASIO stream has started";
+    }
+    return m_lastLog->WriteTo(words[1]) ? "OK" : "ERR cannot write " + words[1];
 }
 
 std::string SimAsio::Fault(const std::vector<std::string>& words)
@@ -232,10 +437,10 @@ void SimAsio::Dump(std::vector<std::string>& lines) const
 {
     std::string keys;
     for (const auto& [connection, enabled] : m_enabled) {
-        for (const Key& key : enabled) {
+        for (const Enabled& e : enabled) {
             char text[32];
-            std::snprintf(text, sizeof(text), "%s%u:%u", keys.empty() ? "" : ",", key.first,
-                          key.second);
+            std::snprintf(text, sizeof(text), "%s%u:%u", keys.empty() ? "" : ",", e.key.first,
+                          e.key.second);
             keys += text;
         }
     }
@@ -258,4 +463,9 @@ void SimAsio::Dump(std::vector<std::string>& lines) const
         faults += " fail-info-at=" + std::to_string(m_failInfoAt);
     }
     lines.push_back("asio.faults=" + (faults.empty() ? std::string() : faults.substr(1)));
+    lines.push_back("asio.streams=" + std::to_string(m_streams.size()));
+    for (const auto& [connection, stream] : m_streams) {
+        lines.push_back(stream->DumpLine());
+    }
+    lines.push_back(m_capture.DumpLine());
 }

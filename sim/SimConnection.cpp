@@ -24,7 +24,8 @@ void SimConnection::Bind(uint32_t keyWord0, uint32_t keyWord1)
     m_keyWord1 = keyWord1;
 }
 
-uint32_t SimConnection::Duplicate(uint64_t value, SimHandle& target) const
+uint32_t SimConnection::DuplicateEvent(uint32_t processId, uint64_t value, bool autoReset,
+                                      SimHandle& target)
 {
     target.Close();
     if (value == 0) {
@@ -35,7 +36,7 @@ uint32_t SimConnection::Duplicate(uint64_t value, SimHandle& target) const
     if (value > static_cast<uint64_t>(UINTPTR_MAX)) {
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
-    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, m_processId);
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId);
     if (process == nullptr) {
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
@@ -49,9 +50,9 @@ uint32_t SimConnection::Duplicate(uint64_t value, SimHandle& target) const
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
     target.Attach(duplicate);
-    // The message and notification events are the client's auto-reset
-    // events; anything else would never be woken as the client expects.
-    if (!SimEventType::IsEvent(target.GetHandle(), true)) {
+    // Anything but an event of the expected kind would never be woken as
+    // the client expects.
+    if (!SimEventType::IsEvent(target.GetHandle(), autoReset)) {
         target.Close();
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
@@ -62,9 +63,10 @@ uint32_t SimConnection::RegisterEvents(uint64_t messageEvent, uint64_t notificat
 {
     SimHandle newMessage;
     SimHandle newNotification;
-    uint32_t status = Duplicate(messageEvent, newMessage);
+    // The message and notification events are the client's auto-reset events.
+    uint32_t status = DuplicateEvent(m_processId, messageEvent, true, newMessage);
     if (status == 0) {
-        status = Duplicate(notificationEvent, newNotification);
+        status = DuplicateEvent(m_processId, notificationEvent, true, newNotification);
     }
     if (status != 0) {
         return status;

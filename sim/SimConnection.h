@@ -55,11 +55,17 @@ public:
     bool TakeNotification(KorvelMessage& message) { return m_notifications.Pop(message); }
     SimMessageQueue& Messages() { return m_messages; }
 
+    // Duplicates handle `value` of process `processId` into this process and
+    // checks that it names an event (an auto-reset one with `autoReset`).
+    // Zero closes `target` and succeeds; any failure leaves `target` empty
+    // and gives KORVEL_STATUS_INVALID_PARAMETER.
+    static uint32_t DuplicateEvent(uint32_t processId, uint64_t value, bool autoReset,
+                                   SimHandle& target);
+
     // One line for the control protocol's dump.
     std::string Describe() const;
 
 private:
-    uint32_t Duplicate(uint64_t value, SimHandle& target) const;
     static void Signal(const SimHandle& event);
 
     uint32_t m_id;

@@ -147,9 +147,21 @@ uint32_t SimDevice::HandleRequest(SimRequest& r)
     }
 }
 
+KorvelMixerPin SimDevice::LevelPin(uint32_t direction, uint32_t index) const
+{
+    const uint32_t analog = direction == DIRECTION_INPUT ? m_config.analogIn : m_config.analogOut;
+    const uint8_t analogType = direction == DIRECTION_INPUT ? 0 : 2;
+    if (index < analog) {
+        return SimMixer::MakePin(analogType, static_cast<uint8_t>(index));
+    }
+    return SimMixer::MakePin(static_cast<uint8_t>(analogType + 1),
+                             static_cast<uint8_t>(index - analog));
+}
+
 uint32_t SimDevice::MixerRequest(SimRequest& r)
 {
     uint32_t status = KORVEL_STATUS_SUCCESS;
+    RefreshLevels();
     switch (r.code) {
     case IOCTL_KORVEL_GET_MIXER_PINS:
         return m_mixer.GetPins(r);

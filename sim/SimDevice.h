@@ -8,6 +8,7 @@
 #include "KorvelWdmRecords.h"
 #include "SimDeviceConfig.h"
 #include "SimEcho.h"
+#include "SimLevelMeter.h"
 #include "SimMixer.h"
 #include "SimRequest.h"
 
@@ -65,6 +66,13 @@ public:
     bool PassThrough() const { return m_passThrough; }
     SimMixer& Mixer() { return m_mixer; }
     const SimMixer& Mixer() const { return m_mixer; }
+    // Live levels fed by ASIO streams; the mixer takes them over when its
+    // levels are read (RefreshLevels).
+    const std::shared_ptr<SimLevelMeter>& Meter() const { return m_meter; }
+    void RefreshLevels() { m_meter->ApplyTo(m_mixer); }
+    // The mixer input pin of a channel: hardware inputs for inputs, the
+    // host's playback pins for outputs (analog first, then SPDIF).
+    KorvelMixerPin LevelPin(uint32_t direction, uint32_t index) const;
 
     // Channels in the order the channel lists give them: analog, then SPDIF.
     uint32_t ChannelCount(uint32_t direction) const;
@@ -114,6 +122,7 @@ private:
     bool m_bypass = false;
     bool m_bypassMute = false;
     SimMixer m_mixer;
+    std::shared_ptr<SimLevelMeter> m_meter = std::make_shared<SimLevelMeter>();
     SimEcho m_echo;
     std::unique_ptr<KorvelDeviceSetup> m_setup;
     uint32_t m_setupCount = 0;

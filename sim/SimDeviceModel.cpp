@@ -11,7 +11,7 @@
 
 SimDeviceModel::SimDeviceModel(SimNotifier& notifier)
     : m_notifier(notifier), m_devices(notifier, m_volumes), m_streaming(m_devices, notifier),
-      m_asio(m_devices, m_streaming), m_commands(*this)
+      m_asio(m_devices, m_streaming, notifier), m_commands(*this)
 {
 }
 

@@ -10,7 +10,9 @@
 // Input pins of sets 1 and 2 never share a type, so a (type, channel) pair
 // names an input pin uniquely for weights and levels.
 //
-// Input levels are set from outside (later: measured from audio); an output
+// Input levels are set from outside: through control, or measured by the
+// ASIO streams (SimLevelMeter: the host's playback channels, the test signal
+// on the hardware inputs); an output
 // level is computed from what reaches it: the sum of the connected inputs'
 // amplitudes, each attenuated by its crosspoint weight, then the output gain,
 // limited to full scale. A muted output reads the floor.

@@ -17,6 +17,7 @@
 #include "SimRequest.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <set>
@@ -70,8 +71,12 @@ public:
     bool ForceBufferSizes(uint32_t streamingClass, uint32_t asioClass, uint32_t third);
     void ForcePolicy(uint32_t policy);
 
+    // State, rate and the status counters are also read by the ASIO pacing
+    // threads, which do not take the simulator lock.
     uint32_t State() const { return m_state; }
     uint32_t Rate() const { return m_rate; }
+    // A missed ASIO buffer switch: "ASIO Error Count", the third counter.
+    void CountAsioError() { ++m_counters[2]; }
     uint32_t Policy() const { return m_policy; }
     KorvelStreamingState StreamingState() const;
     KorvelBufferSizes BufferSizes() const;
@@ -100,8 +105,8 @@ private:
 
     SimDeviceSet& m_devices;
     SimNotifier& m_notifier;
-    uint32_t m_state = KORVEL_STREAMING_STATE_DOWN;
-    uint32_t m_rate = DEFAULT_RATE;
+    std::atomic<uint32_t> m_state = KORVEL_STREAMING_STATE_DOWN;
+    std::atomic<uint32_t> m_rate = DEFAULT_RATE;
     uint32_t m_announcedRate = 0;
     uint32_t m_streamingClass = 2; // "Small"
     uint32_t m_asioClass = 1;      // "Small"
@@ -109,7 +114,7 @@ private:
     uint32_t m_policy = 0;
     std::array<uint32_t, ACTIVITY_COUNTS> m_activity{};
     std::set<uint32_t> m_asioClients; // connections of ASIO clients seen
-    std::array<uint32_t, STATUS_COUNTERS> m_counters{};
+    std::array<std::atomic<uint32_t>, STATUS_COUNTERS> m_counters{};
     std::deque<Command> m_commandLog;
     uint64_t m_commandCount = 0;
 };

@@ -1,0 +1,337 @@
+#include "SimAsioStream.h"
+
+#include "KorvelRecords.h"
+#include "KorvelStatus.h"
+#include "SimAsioCapture.h"
+#include "SimAsioSignalLog.h"
+#include "SimAsioTestSignal.h"
+#include "SimConnection.h"
+#include "SimMixer.h"
+#include "SimStreaming.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+SimAsioStream::SimAsioStream(uint32_t connection, uint32_t processId, SimStreaming& streaming,
+                             SimAsioCapture& capture)
+    : m_connection(connection), m_processId(processId), m_streaming(streaming),
+      m_capture(capture)
+{
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    m_qpcFrequency = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+}
+
+SimAsioStream::~SimAsioStream()
+{
+    (void)Stop();
+}
+
+uint32_t SimAsioStream::HalfBytes(bool dsd) const
+{
+    return m_frames * (dsd ? DSD_BLOCK_BYTES : PCM_SAMPLE_BYTES);
+}
+
+bool SimAsioStream::ReadClient(uintptr_t address, void* data, size_t bytes) const
+{
+    SIZE_T done = 0;
+    return ReadProcessMemory(m_process.GetHandle(), reinterpret_cast<const void*>(address), data,
+                             bytes, &done) &&
+           done == bytes;
+}
+
+bool SimAsioStream::WriteClient(uintptr_t address, const void* data, size_t bytes) const
+{
+    SIZE_T done = 0;
+    return WriteProcessMemory(m_process.GetHandle(), reinterpret_cast<void*>(address), data, bytes,
+                              &done) &&
+           done == bytes;
+}
+
+// The range must lie in this process's address size and be readable and
+// writable in the client: it is read and the same bytes written back (the
+// host does not use a buffer before it has handed it over).
+uint32_t SimAsioStream::CheckClientMemory(uint64_t address, uint64_t bytes) const
+{
+    if (address == 0 || bytes == 0 || address > UINTPTR_MAX || bytes > UINTPTR_MAX - address) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    std::vector<uint8_t> copy(static_cast<size_t>(bytes));
+    const auto at = static_cast<uintptr_t>(address);
+    if (!ReadClient(at, copy.data(), copy.size()) || !WriteClient(at, copy.data(), copy.size())) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    return KORVEL_STATUS_SUCCESS;
+}
+
+uint32_t SimAsioStream::Create(const KorvelAsioBufferSetup& setup)
+{
+    if (Running()) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    if (setup.framesPerHalf == 0 || setup.framesPerHalf > MAX_FRAMES) {
+        return KORVEL_STATUS_INVALID_BUFFER_SIZE;
+    }
+    SimHandle process(OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION |
+                                      PROCESS_QUERY_LIMITED_INFORMATION,
+                                  FALSE, m_processId));
+    if (!process.IsValid()) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    m_process.Attach(process.Detach());
+    m_frames = 0; // not created until everything is checked
+    m_channels.clear();
+    m_event.Close();
+    uint32_t status = CheckClientMemory(setup.sharedBlock, sizeof(KorvelAsioSharedBlock));
+    if (status == KORVEL_STATUS_SUCCESS && setup.bufferEvent == 0) {
+        status = KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    if (status == KORVEL_STATUS_SUCCESS) {
+        status = SimConnection::DuplicateEvent(m_processId, setup.bufferEvent, true, m_event);
+    }
+    if (status != KORVEL_STATUS_SUCCESS) {
+        m_process.Close();
+        return status;
+    }
+    m_block = static_cast<uintptr_t>(setup.sharedBlock);
+    m_frames = setup.framesPerHalf;
+    m_started = false;
+    m_signals = 0;
+    m_missed = 0;
+    m_switches = 0;
+    return KORVEL_STATUS_SUCCESS;
+}
+
+uint32_t SimAsioStream::SetChannelBuffer(const Channel& channel, uint64_t address,
+                                         uint32_t halfBytes, uint32_t formatWord)
+{
+    if (!Created() || Running()) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    if (formatWord != KORVEL_ASIO_CHANNEL_BUFFER_FORMAT_WORD) {
+        return KORVEL_STATUS_INVALID_PARAMETER;
+    }
+    if (halfBytes != HalfBytes(channel.dsd)) {
+        return KORVEL_STATUS_INVALID_BUFFER_SIZE;
+    }
+    uint32_t status = CheckClientMemory(address, uint64_t{halfBytes} * 2);
+    if (status != KORVEL_STATUS_SUCCESS) {
+        return status;
+    }
+    RemoveChannel(channel.key); // a second buffer for a channel replaces the first
+    Channel entry = channel;
+    entry.address = static_cast<uintptr_t>(address);
+    entry.halfBytes = halfBytes;
+    m_channels.push_back(entry);
+    return KORVEL_STATUS_SUCCESS;
+}
+
+void SimAsioStream::RemoveChannel(KorvelChannelKey key)
+{
+    m_channels.erase(std::remove_if(m_channels.begin(), m_channels.end(),
+                                    [&](const Channel& c) {
+                                        return c.key.word0 == key.word0 &&
+                                               c.key.word1 == key.word1;
+                                    }),
+                     m_channels.end());
+}
+
+uint32_t SimAsioStream::Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> log)
+{
+    if (!Created()) {
+        return KORVEL_STATUS_INVALID_STATE;
+    }
+    if (Running()) {
+        return KORVEL_STATUS_ALREADY_DONE;
+    }
+    (void)Stop(); // a stream that ended by itself still has its thread to join
+    const bool dsd = rate >= KORVEL_DSD_MIN_SAMPLE_RATE;
+    for (const Channel& c : m_channels) {
+        if (c.dsd != dsd) {
+            return KORVEL_STATUS_CHANNEL_CONFIG_CHANGED;
+        }
+    }
+    std::stable_sort(m_channels.begin(), m_channels.end(),
+                     [](const Channel& a, const Channel& b) { return a.order < b.order; });
+    m_dsd = dsd;
+    m_pcmOutputs = 0;
+    for (const Channel& c : m_channels) {
+        m_pcmOutputs += !c.input && !c.dsd ? 1 : 0;
+    }
+    // Everything the pacing thread touches is allocated here.
+    m_half.assign(HalfBytes(true) / sizeof(int32_t), 0);
+    m_interleaved.assign(size_t{m_frames} * m_pcmOutputs, 0);
+    m_log = std::move(log);
+    m_nextHalf = 0;
+    m_position = 0;
+    m_signals = 0;
+    m_missed = 0;
+    m_rate = rate;
+    if (m_pacer.Start(*this) != 0) {
+        return KORVEL_STATUS_NO_RESOURCES;
+    }
+    m_started = true;
+    return KORVEL_STATUS_SUCCESS;
+}
+
+uint32_t SimAsioStream::Stop()
+{
+    const bool wasRunning = Running();
+    m_pacer.Stop();
+    if (m_started) {
+        m_capture.Release(m_connection);
+        Silence();
+    }
+    return wasRunning ? KORVEL_STATUS_SUCCESS : KORVEL_STATUS_ALREADY_DONE;
+}
+
+// The stream's pins read silence once it no longer plays.
+void SimAsioStream::Silence()
+{
+    for (const Channel& c : m_channels) {
+        if (c.meter) {
+            c.meter->Publish(c.pin, SimMixer::LEVEL_FLOOR);
+        }
+    }
+}
+
+bool SimAsioStream::Timing(uint64_t& samples, uint32_t& rate)
+{
+    const uint32_t now = m_streaming.Rate();
+    // A rate of the other kind (PCM / DSD) does not fit the buffers: the
+    // stream stays paused until the client makes new ones.
+    if (m_streaming.State() != KORVEL_STREAMING_STATE_RUNNING ||
+        (now >= KORVEL_DSD_MIN_SAMPLE_RATE) != m_dsd) {
+        return false;
+    }
+    rate = now;
+    samples = m_dsd ? uint64_t{m_frames} * DSD_BLOCK_SAMPLES : m_frames;
+    m_rate.store(now, std::memory_order_relaxed);
+    return true;
+}
+
+bool SimAsioStream::Period(bool resumed)
+{
+    const uint32_t half = m_nextHalf;
+    if (!ReadOutputs(1 - half) || !WriteInputs(half) || !Signal(half, resumed)) {
+        return End();
+    }
+    m_nextHalf = 1 - half;
+    m_position += m_dsd ? uint64_t{m_frames} * DSD_BLOCK_SAMPLES : m_frames;
+    return true;
+}
+
+bool SimAsioStream::ReadOutputs(uint32_t half)
+{
+    uint32_t column = 0;
+    for (const Channel& c : m_channels) {
+        if (c.input) {
+            continue;
+        }
+        if (!ReadClient(c.address + uintptr_t{half} * c.halfBytes, m_half.data(), c.halfBytes)) {
+            return false;
+        }
+        if (c.dsd) {
+            continue;
+        }
+        uint32_t peak = 0;
+        for (uint32_t f = 0; f < m_frames; ++f) {
+            const int32_t sample = m_half[f];
+            const uint32_t magnitude = sample < 0 ? 0u - static_cast<uint32_t>(sample)
+                                                  : static_cast<uint32_t>(sample);
+            peak = std::max(peak, magnitude);
+            m_interleaved[size_t{f} * m_pcmOutputs + column] = sample;
+        }
+        if (c.meter) {
+            c.meter->Publish(c.pin, SimLevelMeter::LevelOfPeak(peak));
+        }
+        ++column;
+    }
+    if (m_pcmOutputs != 0 && m_capture.Active()) {
+        m_capture.Offer(m_connection, m_rate.load(std::memory_order_relaxed), m_pcmOutputs,
+                        m_interleaved.data(), m_frames);
+    }
+    return true;
+}
+
+bool SimAsioStream::WriteInputs(uint32_t half)
+{
+    const uint32_t rate = m_rate.load(std::memory_order_relaxed);
+    for (const Channel& c : m_channels) {
+        if (!c.input) {
+            continue;
+        }
+        if (c.dsd) {
+            std::memset(m_half.data(), SimAsioTestSignal::DSD_SILENCE, c.halfBytes);
+        } else {
+            SimAsioTestSignal::Fill(m_half.data(), m_frames, m_position, rate, c.index);
+            if (c.meter) {
+                c.meter->Publish(c.pin, SimAsioTestSignal::LEVEL);
+            }
+        }
+        if (!WriteClient(c.address + uintptr_t{half} * c.halfBytes, m_half.data(), c.halfBytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SimAsioStream::Signal(uint32_t half, bool resumed)
+{
+    KorvelAsioSharedBlock block{};
+    if (!ReadClient(m_block, &block, sizeof block)) {
+        return false;
+    }
+    // The host answers each signal with one increment; after a pause the
+    // first signal has nothing to compare with.
+    if (m_signals.load(std::memory_order_relaxed) != 0 && !resumed &&
+        block.switchCount == m_lastSwitch) {
+        ++m_missed;
+        m_streaming.CountAsioError();
+    }
+    m_lastSwitch = block.switchCount;
+    m_switches.store(block.switchCount, std::memory_order_relaxed);
+    if (!WriteClient(m_block, &half, sizeof half)) {
+        return false;
+    }
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    if (m_log) {
+        m_log->Record(static_cast<uint64_t>(now.QuadPart));
+    }
+    SetEvent(m_event.GetHandle());
+    ++m_signals;
+    return true;
+}
+
+// The client's memory is gone (the process died or unmapped it): the stream
+// ends here; the connection's close releases the rest.
+bool SimAsioStream::End()
+{
+    m_capture.Release(m_connection);
+    return false;
+}
+
+std::string SimAsioStream::DumpLine() const
+{
+    uint32_t inputs = 0;
+    for (const Channel& c : m_channels) {
+        inputs += c.input ? 1 : 0;
+    }
+    const char* state = Running() ? "running" : m_started ? "stopped" : "created";
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "asio.stream=%u pid=%u state=%s frames=%u rate=%u inputs=%u outputs=%u "
+                  "signals=%llu switches=%u missed=%llu",
+                  static_cast<unsigned>(m_connection), static_cast<unsigned>(m_processId), state,
+                  static_cast<unsigned>(m_frames),
+                  static_cast<unsigned>(m_started ? m_rate.load() : m_streaming.Rate()),
+                  static_cast<unsigned>(inputs),
+                  static_cast<unsigned>(m_channels.size() - inputs),
+                  static_cast<unsigned long long>(m_signals.load()),
+                  static_cast<unsigned>(m_switches.load()),
+                  static_cast<unsigned long long>(m_missed.load()));
+    return line;
+}
