@@ -38,6 +38,11 @@ AsioDriver::AsioDriver(LPUNKNOWN outer, HRESULT* result)
 
 AsioDriver::~AsioDriver()
 {
+    // A host that releases the driver is done with it: the stream ends and
+    // nothing (no reset request from the format switch below) calls into
+    // the host's callbacks any more, which may be gone already.
+    (void)stop();
+    m_engine.ForgetHost();
     if (m_dsdMode) {
         (void)SwitchStreamFormat(false);
     }

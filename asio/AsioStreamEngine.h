@@ -56,6 +56,8 @@ public:
     // announcement and ends the session; the callback table is null after.
     // The caller stops first.
     void Dispose();
+    // Drops the callback table (the host is going); the buffers stay.
+    void ForgetHost() { m_callbacks = nullptr; }
     // Keeps the buffers of `set` alive when they belong to this stream (see
     // AsioSharedBuffers). May throw std::bad_alloc, with `set` unchanged.
     void KeepChannels(AsioChannelSet& set);
