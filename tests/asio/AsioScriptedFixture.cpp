@@ -20,20 +20,10 @@ template <class T> T Record(const std::vector<uint8_t>& bytes)
     return record;
 }
 
+// The buffer and streaming requests: the ASIO group from ENABLE_CHANNEL on.
 bool IsBufferRequest(uint32_t code)
 {
-    switch (code) {
-    case IOCTL_KORVEL_ASIO_ENABLE_CHANNEL:
-    case IOCTL_KORVEL_ASIO_DISABLE_CHANNEL:
-    case IOCTL_KORVEL_ASIO_CREATE_BUFFERS:
-    case IOCTL_KORVEL_ASIO_DISPOSE_BUFFERS:
-    case IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER:
-    case IOCTL_KORVEL_ASIO_START:
-    case IOCTL_KORVEL_ASIO_STOP:
-        return true;
-    default:
-        return false;
-    }
+    return code >= IOCTL_KORVEL_ASIO_ENABLE_CHANNEL && code <= IOCTL_KORVEL_ASIO_STOP;
 }
 
 } // namespace
