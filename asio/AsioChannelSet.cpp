@@ -20,6 +20,18 @@ void AsioChannelSet::Clear()
     m_outputs.clear();
 }
 
+void AsioChannelSet::Activate(AsioChannel* channel)
+{
+    (channel->IsInput() ? m_activeInputs : m_activeOutputs).push_back(channel);
+}
+
+void AsioChannelSet::ReleaseActive()
+{
+    ForEachActive([](AsioChannel& channel) { channel.Buffer().Release(); });
+    m_activeInputs.clear();
+    m_activeOutputs.clear();
+}
+
 bool AsioChannelSet::SameFormats(const Channels& a, const Channels& b)
 {
     if (a.size() != b.size()) {

@@ -32,6 +32,21 @@ public:
 
     std::vector<AsioChannel*>& ActiveInputs() { return m_activeInputs; }
     std::vector<AsioChannel*>& ActiveOutputs() { return m_activeOutputs; }
+    // To the active inputs when the channel is an input, else the active
+    // outputs; a channel named twice is listed twice. May throw std::bad_alloc.
+    void Activate(AsioChannel* channel);
+    // Releases the buffers of the active channels and empties both arrays.
+    void ReleaseActive();
+    // Calls `visit` for every active channel, inputs first, then outputs.
+    template <class Visit> void ForEachActive(Visit visit) const
+    {
+        for (AsioChannel* channel : m_activeInputs) {
+            visit(*channel);
+        }
+        for (AsioChannel* channel : m_activeOutputs) {
+            visit(*channel);
+        }
+    }
 
 private:
     using Channels = std::vector<std::unique_ptr<AsioChannel>>;

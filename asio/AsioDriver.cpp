@@ -4,8 +4,6 @@
 #include "AsioText.h"
 #include "KorvelStatus.h"
 
-#include <mmsystem.h>
-
 #include <climits>
 #include <cmath>
 #include <cwchar>
@@ -21,7 +19,7 @@ constexpr size_t CHANNEL_NAME_CHARS = 32;
 constexpr uint32_t PCM_MAX_RATE = 384000;
 constexpr long MIN_TABLE_SIZE = 16;
 constexpr long MAX_TABLE_SIZE = 65536;
-constexpr uint32_t DSD_BLOCK_SAMPLES = 64;
+constexpr uint32_t DSD_BLOCK_SAMPLES = AsioStreamEngine::DSD_BLOCK_SAMPLES;
 
 } // namespace
 
@@ -33,7 +31,6 @@ CUnknown* AsioDriver::CreateInstance(LPUNKNOWN outer, HRESULT* result)
 AsioDriver::AsioDriver(LPUNKNOWN outer, HRESULT* result)
     : CUnknown(L"ASIODRV", outer, result), m_custom(new (std::nothrow) AsioCustom())
 {
-    InitializeCriticalSection(&m_lock);
     if (m_custom == nullptr && result != nullptr) {
         *result = E_OUTOFMEMORY; // the factory destroys the object again
     }
@@ -48,9 +45,6 @@ AsioDriver::~AsioDriver()
     m_custom.reset();
     m_pcmSet.Clear();
     m_dsdSet.Clear();
-    m_startedEvent.Close();
-    m_stopEvent.Close();
-    DeleteCriticalSection(&m_lock);
     m_client.CloseAll();
 }
 
@@ -89,8 +83,7 @@ ASIOBool AsioDriver::init(void*)
     if (m_state >= INITIALIZED) {
         return ASIOTrue;
     }
-    if (m_startedEvent.Create(TRUE, FALSE) != ERROR_SUCCESS ||
-        m_stopEvent.Create(TRUE, FALSE) != ERROR_SUCCESS) {
+    if (m_engine.CreateEvents() != ERROR_SUCCESS) {
         return ASIOFalse;
     }
     if (m_client.OpenWithBothEvents(m_custom->getDeviceName()) != ERROR_SUCCESS) {
@@ -107,7 +100,6 @@ ASIOBool AsioDriver::init(void*)
         return ASIOFalse;
     }
     ReadStreamConfig();
-    m_samplePosition = 0;
     m_pcmSet.Clear();
     m_dsdSet.Clear();
     // A channel list that cannot be read has closed the connection: the
@@ -146,11 +138,7 @@ void AsioDriver::SetErrorText(const wchar_t* text)
 
 void AsioDriver::ReadStreamConfig()
 {
-    // A failed read leaves the previous values: read into a copy first.
-    KorvelAsioStreamConfig config = m_config;
-    if (m_client.AsioGetStreamConfig(config) == ERROR_SUCCESS) {
-        m_config = config;
-    }
+    (void)m_client.RefreshStreamConfig(m_config);
 }
 
 // --- Channel sets -------------------------------------------------------------
@@ -171,6 +159,10 @@ DWORD AsioDriver::RebuildChannelSets()
         if (m_pcmSet.SameLayout(pcm) && m_dsdSet.SameLayout(dsd)) {
             return ERROR_SUCCESS; // the current records keep their buffers
         }
+        // Records whose buffers the kernel driver may still write to stay
+        // alive with the stream until disposeBuffers has withdrawn them.
+        m_engine.KeepChannels(m_pcmSet);
+        m_engine.KeepChannels(m_dsdSet);
         m_pcmSet.Clear();
         m_dsdSet.Clear();
         FillChannelSets(list, m_pcmSet, m_dsdSet);
@@ -255,8 +247,9 @@ ASIOError AsioDriver::getLatencies(long* inputLatency, long* outputLatency)
         *outputLatency = 0;
         return ASE_OK;
     }
-    *inputLatency = static_cast<long>(m_framesPerHalf + latencies.inputFrames);
-    *outputLatency = static_cast<long>(m_framesPerHalf + latencies.outputFrames);
+    const uint32_t frames = m_engine.FramesPerHalf();
+    *inputLatency = static_cast<long>(frames + latencies.inputFrames);
+    *outputLatency = static_cast<long>(frames + latencies.outputFrames);
     return ASE_OK;
 }
 
@@ -363,18 +356,10 @@ ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
     }
     ReadStreamConfig();
     (void)RebuildChannelSets();
-    if (m_callbacks != nullptr && m_config.currentRate != before) {
-        (void)HostMessage(kAsioResetRequest, 0);
+    if (m_engine.HasCallbacks() && m_config.currentRate != before) {
+        (void)m_engine.HostMessage(kAsioResetRequest, 0);
     }
     return ASE_OK;
-}
-
-long AsioDriver::HostMessage(long selector, long value)
-{
-    if (m_callbacks == nullptr || m_callbacks->asioMessage == nullptr) {
-        return 0;
-    }
-    return m_callbacks->asioMessage(selector, value, nullptr, nullptr);
 }
 
 // --- Clocks -------------------------------------------------------------------------
@@ -410,10 +395,7 @@ ASIOError AsioDriver::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp
     if (sPos == nullptr || tStamp == nullptr) {
         return ASE_InvalidParameter;
     }
-    EnterCriticalSection(&m_lock);
-    *sPos = m_time.timeInfo.samplePosition;
-    *tStamp = m_time.timeInfo.systemTime;
-    LeaveCriticalSection(&m_lock);
+    m_engine.SamplePosition(*sPos, *tStamp);
     return ASE_OK;
 }
 
@@ -433,30 +415,25 @@ ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
     if (bufferInfos == nullptr || callbacks == nullptr || frames == 0) {
         return ASE_InvalidParameter;
     }
-    // Buffer preparation belongs to the streaming engine, which is not built
-    // yet: nothing is prepared and the state stays Initialized.
-    return ASE_NotPresent;
+    ASIOError result = m_engine.Prepare(CurrentSet(), bufferInfos, numChannels,
+                                        static_cast<uint32_t>(frames), m_dsdMode, callbacks);
+    if (result != ASE_OK) {
+        return result;
+    }
+    m_state = PREPARED;
+    m_engine.LearnHost(m_config.currentRate);
+    return ASE_OK;
 }
 
 ASIOError AsioDriver::disposeBuffers()
 {
+    // From inside a host callback the stream cannot be joined: refused, so
+    // the host can dispose from its own thread.
+    if (m_engine.OnStreamingThread()) {
+        return ASE_InvalidMode;
+    }
     (void)stop();
-    m_callbacks = nullptr;
-    AsioChannelSet& set = CurrentSet();
-    for (auto* active : {&set.ActiveInputs(), &set.ActiveOutputs()}) {
-        for (AsioChannel* channel : *active) {
-            if (!channel->IsDummy()) {
-                KorvelChannelKey id = channel->Info().id;
-                (void)m_client.AsioDisableChannel(id);
-            }
-        }
-    }
-    for (auto* active : {&set.ActiveInputs(), &set.ActiveOutputs()}) {
-        for (AsioChannel* channel : *active) {
-            channel->Buffer().Release();
-        }
-        active->clear();
-    }
+    m_engine.Dispose();
     if (m_state > INITIALIZED) {
         m_state = INITIALIZED;
     }
@@ -468,20 +445,35 @@ ASIOError AsioDriver::start()
     if (m_state == RUNNING) {
         return ASE_OK;
     }
-    // Without prepared buffers and a callback table there is nothing to run;
-    // createBuffers does not prepare buffers yet, so start always ends here.
-    return ASE_NotPresent;
+    if (m_state != PREPARED || !m_engine.HasCallbacks() || !WaitUntilReady()) {
+        return ASE_NotPresent;
+    }
+    // Notices that piled up while not running are stale.
+    if (m_client.FlushNotifications() != ERROR_SUCCESS) {
+        return ASE_NotPresent;
+    }
+    m_engine.BeginRun();
+    m_state = RUNNING;
+    if (m_engine.StartThread() != ERROR_SUCCESS) {
+        // Not running after all: back to Prepared, timer resolution restored.
+        m_state = PREPARED;
+        m_engine.EndRun();
+        return ASE_NotPresent;
+    }
+    return ASE_OK;
 }
 
 ASIOError AsioDriver::stop()
 {
+    // The streaming thread cannot wait for itself to end.
+    if (m_engine.OnStreamingThread()) {
+        return ASE_InvalidMode;
+    }
+    m_engine.StopThread();
     if (m_state == RUNNING) {
         m_state = PREPARED;
     }
-    if (m_timerRaised) {
-        timeEndPeriod(m_timerPeriodMs);
-        m_timerRaised = false;
-    }
+    m_engine.EndRun();
     return ASE_OK;
 }
 

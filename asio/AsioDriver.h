@@ -11,14 +11,15 @@
 // checks its inputs and the state it needs before it touches anything; a
 // hostile or out-of-order call gets an ASIO error, never a crash.
 //
-// Streaming (buffer preparation, start, stop, the streaming thread) is not
-// built yet: createBuffers refuses with ASE_NotPresent after its checks.
+// Streaming (buffer preparation, start, stop, the streaming thread) is the
+// engine's (AsioStreamEngine); the driver keeps the state word and checks it
+// before it asks the engine for anything.
 #include "AsioChannelSet.h"
 #include "AsioCustom.h"
+#include "AsioStreamEngine.h"
 #include "CUnknown.h"
 #include "IASIO.h"
 #include "KorvelAsioClient.h"
-#include "WnEvent.h"
 
 #include <cstdint>
 #include <memory>
@@ -71,10 +72,11 @@ public:
     ASIOError future(long selector, void* opt) override;
     ASIOError outputReady() override;
 
-    // For tests: the state, the mode and the connection.
+    // For tests: the state, the mode, the connection and the engine.
     State CurrentState() const { return m_state; }
     bool InDsdMode() const { return m_dsdMode; }
     KorvelAsioClient& Connection() { return m_client; }
+    AsioStreamEngine& Engine() { return m_engine; }
 
     // The buffer-size rule: the powers of two from 16 to 65536 around the
     // preferred size, or the preferred size alone outside that range.
@@ -97,29 +99,17 @@ private:
     ASIOError SwitchStreamFormat(bool dsd);
     ASIOError SetIoFormat(const ASIOIoFormat* format);
     ASIOError CanDoIoFormat(const ASIOIoFormat* format) const;
-    // The host's answer to asioMessage, 0 without a callback table.
-    long HostMessage(long selector, long value);
 
     // In the order the driver's data model gives them.
     KorvelAsioClient m_client;
     wchar_t m_errorText[ERROR_TEXT_CHARS] = {};
-    ASIOCallbacks* m_callbacks = nullptr;
     State m_state = LOADED;
-    bool m_hostResetRequest = false;
-    bool m_hostTimeInfo = false;
-    bool m_hostBufferSizeChange = false;
-    bool m_timerRaised = false;
-    UINT m_timerPeriodMs = 1;
-    uint64_t m_systemTimeNs = 0;
-    uint64_t m_samplePosition = 0;
-    WnEvent m_startedEvent; // manual-reset, created by init
-    WnEvent m_stopEvent;    // manual-reset, created by init
-    CRITICAL_SECTION m_lock; // guards the position and time of m_time only
-    ASIOTime m_time = {};
     AsioChannelSet m_pcmSet;
     AsioChannelSet m_dsdSet;
     KorvelAsioStreamConfig m_config = {};
-    uint32_t m_framesPerHalf = 0; // 0 until createBuffers; DSD: blocks of 64 samples
+    // The host's callbacks and capabilities, the events, the lock, the time
+    // record, the shared buffers and the streaming thread.
+    AsioStreamEngine m_engine{m_client, m_config};
     std::unique_ptr<AsioCustom> m_custom;
     bool m_dsdMode = false;
 };

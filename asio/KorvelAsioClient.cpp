@@ -17,6 +17,16 @@ DWORD KorvelAsioClient::AsioGetStreamConfig(KorvelAsioStreamConfig& config)
     return status;
 }
 
+DWORD KorvelAsioClient::RefreshStreamConfig(KorvelAsioStreamConfig& config)
+{
+    KorvelAsioStreamConfig fresh = config;
+    DWORD status = AsioGetStreamConfig(fresh);
+    if (status == ERROR_SUCCESS) {
+        config = fresh;
+    }
+    return status;
+}
+
 DWORD KorvelAsioClient::AsioGetChannelList(KorvelAsioChannelList& list)
 {
     DWORD status = Request(IOCTL_KORVEL_ASIO_GET_CHANNEL_LIST, nullptr, 0, &list, sizeof(list));

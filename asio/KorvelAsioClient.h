@@ -18,6 +18,9 @@ public:
     // Counts above the record's tables are not trusted: they are cut to 12
     // rates and 96 keys per table before anyone reads the record.
     DWORD AsioGetStreamConfig(KorvelAsioStreamConfig& config);
+    // Reads the configuration again into `config`; a failed read leaves the
+    // previous values in place.
+    DWORD RefreshStreamConfig(KorvelAsioStreamConfig& config);
     DWORD AsioGetChannelList(KorvelAsioChannelList& list);
     // The record is cleared first; its name is always zero-terminated after
     // a successful request.

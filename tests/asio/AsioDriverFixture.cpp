@@ -49,6 +49,11 @@ void AsioDriverFixture::Start(const std::string& plugOptions, bool serve, bool t
 
 AsioDriverPtr AsioDriverFixture::NewDriver()
 {
+    return NewAsioDriver();
+}
+
+AsioDriverPtr NewAsioDriver()
+{
     HRESULT result = S_OK;
     auto* driver = static_cast<AsioDriver*>(AsioDriver::CreateInstance(nullptr, &result));
     driver->NonDelegatingAddRef();

@@ -33,6 +33,9 @@ struct AsioDriverRelease
 };
 using AsioDriverPtr = std::unique_ptr<AsioDriver, AsioDriverRelease>;
 
+// A driver object with one reference, as CreateInstance hands it out.
+AsioDriverPtr NewAsioDriver();
+
 class AsioDriverFixture : public ::testing::Test
 {
 protected:

@@ -1,0 +1,354 @@
+#include "AsioStreamEngine.h"
+
+#include "KorvelMessage.h"
+#include "KorvelStatus.h"
+#include "WnCriticalSectionLock.h"
+
+#include <mmsystem.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr size_t PCM_HALF_BYTES_PER_FRAME = 4;  // one 32-bit sample
+constexpr size_t DSD_HALF_BYTES_PER_BLOCK = 8; // 64 one-bit samples
+constexpr uint64_t NS_PER_MS = 1000000;
+
+ASIOSamples Split(uint64_t value)
+{
+    return ASIOSamples{static_cast<unsigned long>(value >> 32),
+                       static_cast<unsigned long>(value & 0xFFFFFFFFu)};
+}
+
+uint64_t Address(const void* pointer)
+{
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+} // namespace
+
+AsioStreamEngine::AsioStreamEngine(KorvelAsioClient& client, KorvelAsioStreamConfig& config)
+    : m_client(client), m_config(config)
+{
+    InitializeCriticalSection(&m_lock);
+    m_body.Bind(this, &AsioStreamEngine::Stream);
+}
+
+AsioStreamEngine::~AsioStreamEngine()
+{
+    // The owner stops and disposes first; this only keeps a forgotten run
+    // from outliving the objects its thread uses.
+    m_run.reset();
+    m_buffers.reset();
+    DeleteCriticalSection(&m_lock);
+}
+
+DWORD AsioStreamEngine::CreateEvents()
+{
+    DWORD status = m_startedEvent.Create(TRUE, FALSE);
+    return status != ERROR_SUCCESS ? status : m_stopEvent.Create(TRUE, FALSE);
+}
+
+// --- Buffers ------------------------------------------------------------------------
+
+ASIOError AsioStreamEngine::Prepare(AsioChannelSet& channels, ASIOBufferInfo* infos, long count,
+                                    uint32_t framesPerHalf, bool dsd, ASIOCallbacks* callbacks)
+{
+    m_framesPerHalf = framesPerHalf;
+    m_dsd = dsd;
+    m_callbacks = callbacks;
+    channels.ReleaseActive();
+    ASIOError result = PrepareSession(channels);
+    for (long i = 0; result == ASE_OK && i < count; ++i) {
+        result = PrepareChannel(infos[i]);
+    }
+    if (result != ASE_OK) {
+        Dispose(); // undoes everything prepared so far
+    }
+    return result;
+}
+
+ASIOError AsioStreamEngine::PrepareSession(AsioChannelSet& channels)
+{
+    m_buffers.reset(new (std::nothrow) AsioSharedBuffers(channels));
+    if (m_buffers == nullptr || m_buffers->Create() != ERROR_SUCCESS) {
+        return ASE_NoMemory;
+    }
+    KorvelAsioBufferSetup setup{};
+    setup.sharedBlock = Address(m_buffers->Block());
+    setup.bufferEvent = Address(m_buffers->BufferEvent());
+    setup.framesPerHalf = m_framesPerHalf;
+    if (m_client.AsioCreateBuffers(setup) != ERROR_SUCCESS) {
+        return ASE_NoMemory;
+    }
+    m_buffers->MarkAnnounced();
+    return ASE_OK;
+}
+
+bool AsioStreamEngine::ChannelBufferBytes(size_t& bytes) const
+{
+    // Both halves; a size no address space or half-length field holds is
+    // refused rather than wrapped.
+    const uint64_t perUnit = m_dsd ? DSD_HALF_BYTES_PER_BLOCK : PCM_HALF_BYTES_PER_FRAME;
+    const uint64_t half = uint64_t{m_framesPerHalf} * perUnit;
+    if (half > UINT32_MAX || 2 * half > SIZE_MAX) {
+        return false;
+    }
+    bytes = static_cast<size_t>(2 * half);
+    return true;
+}
+
+ASIOError AsioStreamEngine::PrepareChannel(ASIOBufferInfo& info)
+{
+    info.buffers[0] = nullptr;
+    info.buffers[1] = nullptr;
+    AsioChannelSet& channels = m_buffers->Channels();
+    AsioChannel* channel = channels.Find(info.isInput != ASIOFalse, info.channelNum);
+    if (channel == nullptr) {
+        return ASE_InvalidParameter;
+    }
+    size_t bytes = 0;
+    if (!ChannelBufferBytes(bytes) || !channel->Buffer().Allocate(bytes)) {
+        return ASE_NoMemory;
+    }
+    try {
+        channels.Activate(channel);
+    } catch (const std::bad_alloc&) {
+        channel->Buffer().Release();
+        return ASE_NoMemory;
+    }
+    if (channel->IsDummy() || AnnounceChannel(*channel)) {
+        auto* base = static_cast<uint8_t*>(channel->Buffer().Address());
+        info.buffers[0] = base;
+        info.buffers[1] = base + bytes / 2;
+    }
+    return ASE_OK;
+}
+
+bool AsioStreamEngine::AnnounceChannel(AsioChannel& channel)
+{
+    // A channel the kernel driver refuses keeps null pointers; the others stream.
+    const KorvelChannelKey id = channel.Info().id;
+    if (m_client.AsioEnableChannel(id) != ERROR_SUCCESS) {
+        return false;
+    }
+    KorvelAsioChannelBuffer buffer{};
+    buffer.id = id;
+    buffer.halfBytes = static_cast<uint32_t>(channel.Buffer().Length() / 2);
+    buffer.formatWord = KORVEL_ASIO_CHANNEL_BUFFER_FORMAT_WORD;
+    buffer.buffer = Address(channel.Buffer().Address());
+    return m_client.AsioSetChannelBuffer(buffer) == ERROR_SUCCESS;
+}
+
+void AsioStreamEngine::LearnHost(uint32_t sampleRate)
+{
+    m_hostTimeInfo = HostMessage(kAsioSupportsTimeInfo, 0) > 0;
+    if (m_hostTimeInfo) {
+        WnCriticalSectionLock guard(m_lock);
+        m_time = ASIOTime{};
+        m_time.timeInfo.speed = 1.0;
+        m_time.timeInfo.sampleRate = static_cast<ASIOSampleRate>(sampleRate);
+        m_time.timeInfo.flags = TIME_INFO_FLAGS;
+    }
+    if (HostMessage(kAsioSelectorSupported, kAsioEngineVersion) > 0) {
+        (void)HostMessage(kAsioEngineVersion, 0);
+    }
+    m_hostResetRequest = HostMessage(kAsioSelectorSupported, kAsioResetRequest) > 0;
+    m_hostBufferSizeChange = HostMessage(kAsioSelectorSupported, kAsioBufferSizeChange) > 0;
+    (void)HostMessage(kAsioSelectorSupported, kAsioResyncRequest);
+    (void)HostMessage(kAsioSelectorSupported, kAsioLatenciesChanged);
+}
+
+void AsioStreamEngine::Dispose()
+{
+    m_callbacks = nullptr;
+    if (m_buffers == nullptr) {
+        return;
+    }
+    AsioChannelSet& channels = m_buffers->Channels();
+    channels.ForEachActive([this](AsioChannel& channel) {
+        if (!channel.IsDummy()) {
+            (void)m_client.AsioDisableChannel(channel.Info().id);
+        }
+    });
+    // A set the driver no longer lists keeps its buffers until the kernel
+    // driver has let go of them: they go with the session, below.
+    if (!m_buffers->OwnsChannels()) {
+        channels.ReleaseActive();
+    }
+    if (m_buffers->Announced()) {
+        (void)m_client.AsioDisposeBuffers();
+    }
+    m_buffers.reset(); // the buffer event, the shared block, a kept set
+}
+
+void AsioStreamEngine::KeepChannels(AsioChannelSet& set)
+{
+    if (m_buffers != nullptr) {
+        m_buffers->KeepChannels(set);
+    }
+}
+
+const KorvelAsioSharedBlock* AsioStreamEngine::SharedBlock() const
+{
+    return m_buffers != nullptr ? m_buffers->Block() : nullptr;
+}
+
+// --- Start and stop ---------------------------------------------------------------------
+
+void AsioStreamEngine::BeginRun()
+{
+    m_run.reset(); // a run left by a stop from the streaming thread ends first
+    m_run.reset(new (std::nothrow) AsioStreamRun(m_stopEvent));
+    (void)m_stopEvent.Reset();
+    (void)m_startedEvent.Reset();
+}
+
+DWORD AsioStreamEngine::StartThread()
+{
+    if (m_run == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    DWORD status = m_threadStartFault != 0 ? m_threadStartFault : m_run->Start(&m_body);
+    m_threadStartFault = 0;
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    // The thread signals the started event before anything that could keep
+    // it from running on; should it still end first, start returns anyway.
+    HANDLE waits[2] = {m_startedEvent.GetHandle(), m_run->Thread()};
+    (void)WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    return ERROR_SUCCESS;
+}
+
+void AsioStreamEngine::StopThread()
+{
+    if (m_run != nullptr) {
+        m_run->Join();
+    } else {
+        (void)m_stopEvent.Set();
+    }
+}
+
+void AsioStreamEngine::EndRun()
+{
+    m_run.reset();
+}
+
+bool AsioStreamEngine::OnStreamingThread() const
+{
+    return m_run != nullptr && m_run->ThreadId() == GetCurrentThreadId();
+}
+
+void AsioStreamEngine::SamplePosition(ASIOSamples& position, ASIOTimeStamp& stamp)
+{
+    WnCriticalSectionLock guard(m_lock);
+    position = m_time.timeInfo.samplePosition;
+    stamp = m_time.timeInfo.systemTime;
+}
+
+long AsioStreamEngine::HostMessage(long selector, long value)
+{
+    if (m_callbacks == nullptr || m_callbacks->asioMessage == nullptr) {
+        return 0;
+    }
+    return m_callbacks->asioMessage(selector, value, nullptr, nullptr);
+}
+
+// --- The streaming thread ------------------------------------------------------------------
+
+DWORD AsioStreamEngine::Stream() noexcept
+{
+    KorvelAsioSharedBlock* block = m_buffers->Block();
+    HANDLE waits[3] = {m_buffers->BufferEvent(), m_client.NotificationEvent(),
+                       m_stopEvent.GetHandle()};
+    (void)SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    m_samplePosition = 0;
+    m_systemTimeNs = 0;
+    FillSilence();
+    (void)m_startedEvent.Set();
+
+    volatile uint32_t& index = block->bufferIndex;
+    index = 0;
+    Switch();
+    index = 1;
+    Switch();
+    if (m_client.AsioStart() != ERROR_SUCCESS) {
+        return ERROR_NOT_READY; // no further switches until stop and start
+    }
+    auto* counter = reinterpret_cast<volatile LONG*>(&block->switchCount);
+    for (;;) {
+        DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0) {
+            Switch();
+            (void)InterlockedIncrement(counter);
+        } else if (woken == WAIT_OBJECT_0 + 1) {
+            HandleNotifications();
+        } else {
+            break; // the stop event, or a failed wait
+        }
+    }
+    (void)m_client.AsioStop();
+    return ERROR_SUCCESS;
+}
+
+void AsioStreamEngine::FillSilence() noexcept
+{
+    m_buffers->Channels().ForEachActive([](AsioChannel& channel) {
+        AsioVirtualMemory& buffer = channel.Buffer();
+        if (buffer.Address() != nullptr) {
+            std::memset(buffer.Address(), channel.IsDsd() ? DSD_SILENCE : 0, buffer.Length());
+        }
+    });
+}
+
+void AsioStreamEngine::SetTimeStamp(uint64_t samplePosition, uint64_t systemTimeNs) noexcept
+{
+    WnCriticalSectionLock guard(m_lock);
+    m_time.timeInfo.samplePosition = Split(samplePosition);
+    m_time.timeInfo.systemTime = Split(systemTimeNs);
+}
+
+void AsioStreamEngine::Switch() noexcept
+{
+    // Nothing here allocates, asks the kernel driver or calls the system
+    // beyond the clock and the short lock: all of it was prepared before.
+    m_systemTimeNs = uint64_t{timeGetTime()} * NS_PER_MS;
+    const long index = static_cast<long>(m_buffers->Block()->bufferIndex & 1u);
+    SetTimeStamp(m_samplePosition, m_systemTimeNs);
+    if (m_hostTimeInfo) {
+        if (m_callbacks->bufferSwitchTimeInfo != nullptr) {
+            (void)m_callbacks->bufferSwitchTimeInfo(&m_time, index, ASIOTrue);
+        }
+    } else if (m_callbacks->bufferSwitch != nullptr) {
+        m_callbacks->bufferSwitch(index, ASIOTrue);
+    }
+    m_samplePosition += uint64_t{m_framesPerHalf} * (m_dsd ? DSD_BLOCK_SAMPLES : 1);
+}
+
+void AsioStreamEngine::HandleNotifications() noexcept
+{
+    KorvelMessage message;
+    while (m_client.ReceiveNextNotification(message) == ERROR_SUCCESS) {
+        switch (message.code) {
+        case KORVEL_NOTIFY_STREAMING_CHANGED:
+            (void)m_client.RefreshStreamConfig(m_config);
+            if (m_hostResetRequest) {
+                (void)HostMessage(kAsioResetRequest, 0);
+            }
+            break;
+        case KORVEL_NOTIFY_SAMPLE_RATE_CHANGED:
+            (void)m_client.RefreshStreamConfig(m_config);
+            if (m_hostBufferSizeChange) {
+                (void)HostMessage(kAsioBufferSizeChange, 0);
+            } else if (m_hostResetRequest) {
+                (void)HostMessage(kAsioResetRequest, 0);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
