@@ -28,8 +28,10 @@ TEST_F(SystemFixture, TenSecondsAt48kHz256FramesMissNoSwitch)
     ASSERT_TRUE(AsioErrorCount(after));
     EXPECT_EQ(after - before, 0u) << "the simulator's ASIO Error Count moved\n" << run.output;
     EXPECT_EQ(JsonNumber(run.output, "missedSwitches"), 0) << run.output;
-    // 10 s at 5.33 ms a half: 1875 switches; a stream that stalled has far fewer.
-    EXPECT_GT(JsonNumber(run.output, "switches"), 1500) << run.output;
+    // 10 s at 5.33 ms a half: 1875 switches. A loaded machine holds the
+    // simulator's pacing up (it then counts anew, not as misses), so only a
+    // stream that stopped early falls below a quarter of them.
+    EXPECT_GT(JsonNumber(run.output, "switches"), 1875 / 4) << run.output;
     EXPECT_EQ(JsonNumber(run.output, "rate"), 48000) << run.output;
 }
 
@@ -88,7 +90,7 @@ TEST_F(SystemFixture, AKilledHostLeavesTheSimulatorAndTheServiceHealthy)
 
     HostRun next = RunHost(L"stream", L"--seconds 2 --frames 256 --json", HOST_END_MS);
     EXPECT_EQ(next.exitCode, 0u) << next.output;
-    EXPECT_GT(JsonNumber(next.output, "switches"), 200) << next.output;
+    EXPECT_GT(JsonNumber(next.output, "switches"), 375 / 4) << "2 s of switches\n" << next.output;
     EXPECT_TRUE(service.Running()) << service.Output();
     EXPECT_TRUE(simulator.Running());
 }

@@ -328,6 +328,7 @@ void HostSession::Finish(HostStreamResult& result)
 {
     for (HostSegment& segment : result.segments) {
         result.switches += segment.switches;
+        segment.periods.nominalUs = segment.rate > 0 ? segment.frames / segment.rate * 1e6 : 0;
         if (segment.switches > PRIMING_SWITCHES && segment.rate > 0) {
             segment.periods = HostPeriodStats::Measure(
                 &m_ticks[segment.firstSwitch + PRIMING_SWITCHES], segment.switches - PRIMING_SWITCHES,
