@@ -43,10 +43,10 @@ TEST_F(SystemFixture, HostToneReachesTheCaptureAndTheTestSignalReachesTheRecordi
     ASSERT_EQ(Control("asio-capture \"" + std::string(capture.begin(), capture.end()) + "\"")
                   .rfind("OK", 0),
               0u);
-    HostRun run = RunHost(L"stream",
-                          L"--seconds 3 --rate 48000 --frames 256 --tone 1500 --record \"" +
-                              record + L"\"",
-                          HOST_END_MS);
+    HostRun run =
+        RunHost(L"stream",
+                L"--seconds 3 --rate 48000 --frames 256 --tone 1500 --record \"" + record + L"\"",
+                HOST_END_MS);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     ASSERT_EQ(Control("asio-capture stop").rfind("OK", 0), 0u);
 
@@ -55,7 +55,7 @@ TEST_F(SystemFixture, HostToneReachesTheCaptureAndTheTestSignalReachesTheRecordi
     EXPECT_EQ(captured.Rate(), 48000u);
     ASSERT_GE(captured.Channels(), 1u);
     ToneMeasure tone = ToneMeasure::Of(captured, 0);
-    EXPECT_GT(tone.frames, 48000u) << "about 3 s captured";
+    EXPECT_GT(tone.frames, 12000u) << "a quarter second or more measured of the capture";
     EXPECT_NEAR(tone.hz, 1500, 15) << "the host's tone on output 0";
     EXPECT_NEAR(tone.peak, HALF_SCALE, HALF_SCALE * 0.05);
 
@@ -65,7 +65,7 @@ TEST_F(SystemFixture, HostToneReachesTheCaptureAndTheTestSignalReachesTheRecordi
     ASSERT_GE(recorded.Channels(), 1u);
     for (uint16_t channel = 0; channel < std::min<uint16_t>(recorded.Channels(), 2); ++channel) {
         ToneMeasure signal = ToneMeasure::Of(recorded, channel);
-        EXPECT_GT(signal.frames, 48000u);
+        EXPECT_GT(signal.frames, 12000u) << "a quarter second or more measured";
         EXPECT_NEAR(signal.hz, 1000.0 * (channel + 1), 10.0 * (channel + 1))
             << "the simulator's test signal on input " << channel;
         EXPECT_NEAR(signal.peak, HALF_SCALE, HALF_SCALE * 0.05) << "input " << channel;
@@ -113,7 +113,8 @@ TEST_F(SystemFixture, AnUnpluggedDeviceEndsTheHostWithAClearMessage)
     EXPECT_NE(exitCode, 0u) << output;
     EXPECT_LT(exitCode, 10u) << "one of asiohost's own exit codes, not a crash\n" << output;
     EXPECT_NE(output.find("stream summary"), std::string::npos)
-        << "stop, disposeBuffers and Release returned\n" << output;
+        << "stop, disposeBuffers and Release returned\n"
+        << output;
     EXPECT_NE(output.find("\nasiohost: "), std::string::npos) << "a message says why\n" << output;
     EXPECT_TRUE(service.Running()) << service.Output();
 }

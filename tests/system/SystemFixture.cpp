@@ -1,6 +1,7 @@
 #include "SystemFixture.h"
 
 #include "HostErrorCounter.h"
+#include "HostAsioText.h"
 #include "KorvelLinkFrame.h"
 #include "SimControlClient.h"
 #include "TestWatchdog.h"
@@ -9,15 +10,6 @@
 #include <sstream>
 
 namespace {
-
-std::wstring WindowsPath(const char* unixPath)
-{
-    std::wstring path = L"Z:";
-    for (const char* c = unixPath; *c != '\0'; ++c) {
-        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    }
-    return path;
-}
 
 std::wstring Quoted(const std::wstring& path)
 {
@@ -104,8 +96,9 @@ std::wstring SystemFixture::TempFile(const std::wstring& name) const
 
 void SystemFixture::StartSimulatorAndService(unsigned devices)
 {
-    const std::wstring serve = Quoted(WindowsPath(KORVELSIM_EXE_PATH)) + L" serve --namespace " +
-                               nameSpace + L" --devices " + std::to_wstring(devices);
+    const std::wstring serve = Quoted(HostAsioText::WindowsPath(KORVELSIM_EXE_PATH)) +
+                               L" serve --namespace " + nameSpace + L" --devices " +
+                               std::to_wstring(devices);
     ASSERT_EQ(simulator.Start(serve, TempFile(L"korvelsim.log")), 0u);
     {
         quillo_test::WaitNote note("korvelsim.exe to say it is ready");
@@ -113,12 +106,12 @@ void SystemFixture::StartSimulatorAndService(unsigned devices)
     }
     // The service and every host started from now on find the simulator.
     SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nameSpace.c_str());
-    ASSERT_EQ(service.Start(Quoted(WindowsPath(QUILLOSVC_EXE_PATH)) + L" -console",
+    ASSERT_EQ(service.Start(Quoted(HostAsioText::WindowsPath(QUILLOSVC_EXE_PATH)) + L" -console",
                             TempFile(L"quillosvc.log")),
               0u);
     quillo_test::WaitNote note("the service to register and set the device up");
-    ASSERT_TRUE(WaitUntil([&] { return Stat("server") != "-" && !Stat("server").empty(); },
-                          READY_MS))
+    ASSERT_TRUE(
+        WaitUntil([&] { return Stat("server") != "-" && !Stat("server").empty(); }, READY_MS))
         << Control("stats") << "\nservice output: " << service.Output();
     ASSERT_TRUE(WaitUntil([&] { return ModelValue("dev.0.setup.count") == "1"; }, READY_MS))
         << Control("dump");
@@ -180,8 +173,8 @@ bool SystemFixture::WaitForRunningStream(uint64_t signals, DWORD timeoutMs)
 std::wstring SystemFixture::HostCommand(const std::wstring& command,
                                         const std::wstring& arguments) const
 {
-    return Quoted(WindowsPath(ASIOHOST_EXE_PATH)) + L" " + command + L" --dll " +
-           Quoted(WindowsPath(BRINDLEASIO_DLL_PATH)) + L" " + arguments;
+    return Quoted(HostAsioText::WindowsPath(ASIOHOST_EXE_PATH)) + L" " + command + L" --dll " +
+           Quoted(HostAsioText::WindowsPath(BRINDLEASIO_DLL_PATH)) + L" " + arguments;
 }
 
 HostRun SystemFixture::RunHost(const std::wstring& command, const std::wstring& arguments,

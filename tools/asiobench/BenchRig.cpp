@@ -1,20 +1,12 @@
 #include "BenchRig.h"
 
+#include "HostAsioText.h"
 #include "KorvelLinkFrame.h"
 #include "SimControlClient.h"
 
 namespace {
 
 constexpr DWORD READY_MS = 20000;
-
-std::wstring WindowsPath(const char* unixPath)
-{
-    std::wstring path = L"Z:";
-    for (const char* c = unixPath; *c != '\0'; ++c) {
-        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    }
-    return path;
-}
 
 } // namespace
 
@@ -31,7 +23,7 @@ BenchRig::~BenchRig()
 
 std::wstring BenchRig::DllPath()
 {
-    return WindowsPath(BRINDLEASIO_DLL_PATH);
+    return HostAsioText::WindowsPath(BRINDLEASIO_DLL_PATH);
 }
 
 bool BenchRig::Start(std::string& error)
@@ -44,15 +36,15 @@ bool BenchRig::Start(std::string& error)
     m_directory = std::wstring(temp) + L"quillo-bench-" + unique + L"\\";
     CreateDirectoryW(m_directory.c_str(), nullptr);
 
-    const std::wstring serve = L"\"" + WindowsPath(KORVELSIM_EXE_PATH) + L"\" serve --namespace " +
-                               m_namespace + L" --devices 2";
+    const std::wstring serve = L"\"" + HostAsioText::WindowsPath(KORVELSIM_EXE_PATH) +
+                               L"\" serve --namespace " + m_namespace + L" --devices 2";
     if (m_simulator.Start(serve, File(L"korvelsim.log")) != 0 ||
         !m_simulator.WaitForOutput("korvelsim: ready", READY_MS)) {
         error = "the simulator did not start: " + m_simulator.Output();
         return false;
     }
     SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, m_namespace.c_str());
-    if (m_service.Start(L"\"" + WindowsPath(QUILLOSVC_EXE_PATH) + L"\" -console",
+    if (m_service.Start(L"\"" + HostAsioText::WindowsPath(QUILLOSVC_EXE_PATH) + L"\" -console",
                         File(L"quillosvc.log")) != 0) {
         error = "the service did not start";
         return false;

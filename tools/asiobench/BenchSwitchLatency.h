@@ -16,7 +16,6 @@ public:
     // For each callback entry, the time since the latest signal before it,
     // when that lies within one period (a later entry belongs to a missed
     // switch's neighbour and says nothing about wake-up latency).
-    static std::vector<double> Match(const std::vector<int64_t>& signals,
-                                     const int64_t* entries, size_t count, double ticksPerSecond,
-                                     double periodUs);
+    static std::vector<double> Match(const std::vector<int64_t>& signals, const int64_t* entries,
+                                     size_t count, double ticksPerSecond, double periodUs);
 };

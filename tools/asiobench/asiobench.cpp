@@ -10,10 +10,10 @@
 #include "BenchRig.h"
 #include "BenchSwitchLatency.h"
 #include "BenchWakeup.h"
+#include "HostAsioText.h"
 #include "HostSession.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -65,10 +65,10 @@ void PrintLatency(BenchRig& rig, const Settings& settings)
     }
     const HostSegment& segment = result.segments.back();
     const size_t first = segment.firstSwitch + 2; // the priming switches have no signal
-    std::vector<double> switchUs = BenchSwitchLatency::Match(
-        signals, session.SwitchTicks().data() + first,
-        segment.switches > 2 ? segment.switches - 2 : 0, session.TicksPerSecond(),
-        segment.periods.nominalUs);
+    std::vector<double> switchUs =
+        BenchSwitchLatency::Match(signals, session.SwitchTicks().data() + first,
+                                  segment.switches > 2 ? segment.switches - 2 : 0,
+                                  session.TicksPerSecond(), segment.periods.nominalUs);
     std::vector<double> wakeUs;
     std::string error;
     if (!BenchWakeup::Measure(settings.wakeups, 1, wakeUs, error)) {
@@ -117,13 +117,7 @@ void PrintStable(const Settings& settings)
 
 int main()
 {
-    int count = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> args;
-    for (int i = 0; argv != nullptr && i < count; ++i) {
-        args.emplace_back(argv[i]);
-    }
-    LocalFree(argv);
+    const std::vector<std::wstring> args = HostAsioText::CommandLineArgs();
     if (args.size() == 4 && args[1] == L"--wake-child") {
         return BenchWakeup::RunChild(args[2], static_cast<size_t>(_wtoi(args[3].c_str())));
     }

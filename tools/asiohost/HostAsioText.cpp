@@ -1,6 +1,7 @@
 #include "HostAsioText.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -84,4 +85,25 @@ std::wstring HostAsioText::Widen(const std::string& text)
     std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
+}
+
+std::wstring HostAsioText::WindowsPath(const char* unixPath)
+{
+    std::wstring path = L"Z:";
+    for (const char* c = unixPath; *c != '\0'; ++c) {
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    }
+    return path;
+}
+
+std::vector<std::wstring> HostAsioText::CommandLineArgs()
+{
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> args;
+    for (int i = 0; argv != nullptr && i < count; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    LocalFree(argv);
+    return args;
 }

@@ -3,6 +3,7 @@
 #include "AsioTypes.h"
 
 #include <string>
+#include <vector>
 
 class HostAsioText
 {
@@ -14,4 +15,8 @@ public:
     // UTF-16 to UTF-8 for printing, and back for command-line words.
     static std::string Narrow(const std::wstring& text);
     static std::wstring Widen(const std::string& text);
+    // The Windows path of a file under Wine's Unix root (drive Z:).
+    static std::wstring WindowsPath(const char* unixPath);
+    // This program's command line, split as the C runtime splits it.
+    static std::vector<std::wstring> CommandLineArgs();
 };

@@ -1,6 +1,5 @@
 #include "HostChildProcess.h"
 
-
 namespace {
 constexpr DWORD POLL_MS = 20;
 constexpr DWORD END_WAIT_MS = 5000;
@@ -35,8 +34,8 @@ DWORD HostChildProcess::Start(const std::wstring& commandLine, const std::wstrin
     startup.hStdError = log;
     startup.hStdInput = none != INVALID_HANDLE_VALUE ? none : nullptr;
     std::wstring line = commandLine;
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &m_process);
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &m_process);
     DWORD error = started ? 0 : GetLastError();
     CloseHandle(log);
     if (none != INVALID_HANDLE_VALUE) {

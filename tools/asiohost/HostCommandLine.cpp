@@ -166,8 +166,8 @@ bool HostCommandLine::ParseChannels(const std::wstring& list, std::string& error
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(L',', start);
-        std::wstring item = list.substr(start, comma == std::wstring::npos ? std::wstring::npos
-                                                                          : comma - start);
+        std::wstring item =
+            list.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
         double index = 0;
         if (item.size() < 2 || (item[0] != L'i' && item[0] != L'o') ||
             !ToNumber(item.substr(1), 0, 1023, index)) {

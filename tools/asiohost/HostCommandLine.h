@@ -10,7 +10,7 @@ struct HostCommandLine
 {
     std::wstring command; // list, probe, stream, rate, help
     HostStreamOptions stream;
-    uint32_t rateHz = 0;  // of the rate command
+    uint32_t rateHz = 0; // of the rate command
     bool json = false;
 
     // Reads args[1...]: true, or false with `error` for the usage message.

@@ -121,9 +121,9 @@ int HostCommands::Rate(const HostCommandLine& line)
     std::printf("asiohost: setSampleRate(%u) = %s (rate %.0f Hz before, %.0f Hz after)\n",
                 line.rateHz, HostAsioText::ErrorName(status), before, after);
     if (status != ASE_OK) {
-        return Failure(HOST_EXIT_RATE_REFUSED,
-                       "the driver refused the rate " + std::to_string(line.rateHz) + " Hz: " +
-                           HostAsioText::ErrorName(status));
+        return Failure(HOST_EXIT_RATE_REFUSED, "the driver refused the rate " +
+                                                   std::to_string(line.rateHz) +
+                                                   " Hz: " + HostAsioText::ErrorName(status));
     }
     std::fflush(stdout);
     return HOST_EXIT_OK;

@@ -44,9 +44,8 @@ bool HostDriver::LoadRegistered(const std::wstring& name, std::string& error)
         return false;
     }
     if (!entry->clsidValid || !entry->registered) {
-        error = "the ASIO driver \"" + HostAsioText::Narrow(name) +
-                "\" is listed but its class " + HostAsioText::Narrow(entry->clsidText) +
-                " is not registered";
+        error = "the ASIO driver \"" + HostAsioText::Narrow(name) + "\" is listed but its class " +
+                HostAsioText::Narrow(entry->clsidText) + " is not registered";
         return false;
     }
     void* object = nullptr;

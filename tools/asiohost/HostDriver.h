@@ -12,9 +12,9 @@
 // Where a driver comes from; kept so that a reset can load it again.
 struct HostDriverSource
 {
-    std::wstring name;                 // registered name (used when dllPath is empty)
-    std::wstring dllPath;              // a DLL loaded directly
-    CLSID clsid = CLSID_BRINDLE_ASIO;  // the class asked of the DLL
+    std::wstring name;                // registered name (used when dllPath is empty)
+    std::wstring dllPath;             // a DLL loaded directly
+    CLSID clsid = CLSID_BRINDLE_ASIO; // the class asked of the DLL
 };
 
 class HostDriver

@@ -34,8 +34,8 @@ DWORD HostDriverList::Read()
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD length = 256;
-        LONG result = RegEnumKeyExW(root.GetKey(), index, name, &length, nullptr, nullptr, nullptr,
-                                    nullptr);
+        LONG result =
+            RegEnumKeyExW(root.GetKey(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) {
             break; // ERROR_NO_MORE_ITEMS, or a key that changed under us
         }
@@ -54,8 +54,8 @@ HostDriverEntry HostDriverList::ReadEntry(HKEY asioKey, const std::wstring& name
     }
     entry.description = ReadString(key, L"Description");
     entry.clsidText = ReadString(key, L"CLSID");
-    entry.clsidValid =
-        !entry.clsidText.empty() && CLSIDFromString(entry.clsidText.c_str(), &entry.clsid) == NOERROR;
+    entry.clsidValid = !entry.clsidText.empty() &&
+                       CLSIDFromString(entry.clsidText.c_str(), &entry.clsid) == NOERROR;
     if (entry.clsidValid) {
         WnRegistryKey server;
         std::wstring path = L"CLSID\\" + entry.clsidText + L"\\InprocServer32";

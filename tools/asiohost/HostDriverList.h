@@ -13,9 +13,9 @@ struct HostDriverEntry
     std::wstring description; // the Description value (may be empty)
     std::wstring clsidText;   // the CLSID value as written
     CLSID clsid{};
-    bool clsidValid = false;  // the CLSID value parses as a class id
-    std::wstring serverPath;  // the InprocServer32 default value; empty when missing
-    bool registered = false;  // the class key with InprocServer32 exists
+    bool clsidValid = false; // the CLSID value parses as a class id
+    std::wstring serverPath; // the InprocServer32 default value; empty when missing
+    bool registered = false; // the class key with InprocServer32 exists
 };
 
 class HostDriverList

@@ -8,8 +8,7 @@ namespace {
 
 double At(const std::vector<double>& sorted, double fraction)
 {
-    size_t index =
-        static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
+    size_t index = static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
     return sorted[std::min(index, sorted.size() - 1)];
 }
 

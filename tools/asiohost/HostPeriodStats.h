@@ -6,8 +6,8 @@
 
 struct HostPeriodStats
 {
-    size_t periods = 0;      // intervals measured
-    double nominalUs = 0;    // frames / rate
+    size_t periods = 0;   // intervals measured
+    double nominalUs = 0; // frames / rate
     double meanUs = 0;
     double p50Us = 0;
     double p99Us = 0;

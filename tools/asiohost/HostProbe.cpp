@@ -45,10 +45,10 @@ std::string HostProbe::Describe(HostDriver& driver)
     text += Line("version", std::to_string(driver.Version()));
     long inputs = 0, outputs = 0;
     ASIOError status = asio->getChannels(&inputs, &outputs);
-    text += Line("channels", std::to_string(inputs) + " inputs, " + std::to_string(outputs) +
-                                 " outputs" +
-                                 (status == ASE_OK ? "" : std::string(" (") +
-                                                              HostAsioText::ErrorName(status) + ")"));
+    text += Line(
+        "channels",
+        std::to_string(inputs) + " inputs, " + std::to_string(outputs) + " outputs" +
+            (status == ASE_OK ? "" : std::string(" (") + HostAsioText::ErrorName(status) + ")"));
     text += Channels(asio, inputs, outputs);
     ASIOSampleRate rate = 0;
     status = asio->getSampleRate(&rate);
@@ -59,8 +59,8 @@ std::string HostProbe::Describe(HostDriver& driver)
     text += Line("rates", Rates(asio));
     long minSize = 0, maxSize = 0, preferred = 0, granularity = 0;
     asio->getBufferSize(&minSize, &maxSize, &preferred, &granularity);
-    std::snprintf(value, sizeof(value), "min %ld, max %ld, preferred %ld, granularity %ld",
-                  minSize, maxSize, preferred, granularity);
+    std::snprintf(value, sizeof(value), "min %ld, max %ld, preferred %ld, granularity %ld", minSize,
+                  maxSize, preferred, granularity);
     text += Line("buffer sizes", value);
     long in = 0, out = 0;
     asio->getLatencies(&in, &out);

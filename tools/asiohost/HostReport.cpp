@@ -86,12 +86,12 @@ std::string HostReport::Json(const HostStreamResult& r)
                    static_cast<unsigned long long>(r.switches),
                    static_cast<unsigned long long>(r.timeInfoSwitches),
                    static_cast<unsigned long long>(r.plainSwitches));
-    json += Format(",\"missedSwitches\":%llu,\"missedFrom\":\"%s\",\"gapMissed\":%llu",
-                   static_cast<unsigned long long>(r.missedSwitches),
-                   r.counterUsed ? "counter" : "gaps",
-                   static_cast<unsigned long long>(r.gapMissed));
-    json += Format(",\"resetRequests\":%u,\"resetsFollowed\":%u", r.resetRequests,
-                   r.resetsFollowed);
+    json +=
+        Format(",\"missedSwitches\":%llu,\"missedFrom\":\"%s\",\"gapMissed\":%llu",
+               static_cast<unsigned long long>(r.missedSwitches),
+               r.counterUsed ? "counter" : "gaps", static_cast<unsigned long long>(r.gapMissed));
+    json +=
+        Format(",\"resetRequests\":%u,\"resetsFollowed\":%u", r.resetRequests, r.resetsFollowed);
     json += ",\"openings\":[";
     for (size_t i = 0; i < r.segments.size(); ++i) {
         const HostSegment& s = r.segments[i];

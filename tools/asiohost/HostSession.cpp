@@ -61,8 +61,8 @@ HostStreamResult HostSession::Run()
         return result;
     }
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const size_t capacity = static_cast<size_t>((std::max(m_options.seconds, 0.0) + 10.0) *
-                                                MOST_SWITCHES_PER_SECOND);
+    const size_t capacity =
+        static_cast<size_t>((std::max(m_options.seconds, 0.0) + 10.0) * MOST_SWITCHES_PER_SECOND);
     m_ticks.assign(capacity, 0);
     m_count = 0;
 
@@ -164,8 +164,8 @@ bool HostSession::SetRate(double current, HostStreamResult& result)
     ASIOError status = m_driver.Asio()->setSampleRate(m_options.rate);
     if (status != ASE_OK) {
         return Fail(result, HOST_EXIT_RATE_REFUSED,
-                    "setSampleRate(" + std::to_string(m_options.rate) + ") refused: " +
-                        HostAsioText::ErrorName(status));
+                    "setSampleRate(" + std::to_string(m_options.rate) +
+                        ") refused: " + HostAsioText::ErrorName(status));
     }
     return true;
 }
@@ -206,15 +206,15 @@ bool HostSession::CreateBuffers(long frames, HostStreamResult& result)
     // The driver asks its questions (time info, reset support) from inside
     // createBuffers, so the callbacks must find the session already.
     HostCallbacks::Bind(this);
-    ASIOError status =
-        m_driver.Asio()->createBuffers(m_bufferInfos.data(), static_cast<long>(m_bufferInfos.size()),
-                                       frames, HostCallbacks::Table());
+    ASIOError status = m_driver.Asio()->createBuffers(m_bufferInfos.data(),
+                                                      static_cast<long>(m_bufferInfos.size()),
+                                                      frames, HostCallbacks::Table());
     if (status != ASE_OK) {
         HostCallbacks::Bind(nullptr);
         return Fail(result, HOST_EXIT_BUFFERS_REFUSED,
                     "createBuffers (" + std::to_string(m_bufferInfos.size()) + " channels, " +
-                        std::to_string(frames) + " frames) refused: " +
-                        HostAsioText::ErrorName(status));
+                        std::to_string(frames) +
+                        " frames) refused: " + HostAsioText::ErrorName(status));
     }
     return true;
 }
@@ -233,8 +233,8 @@ void HostSession::PrepareCallbackWork(const HostSegment& segment)
         if (m_driver.Asio()->getChannelInfo(&channel) != ASE_OK || channel.type != ASIOSTInt32LSB) {
             continue; // only 32-bit PCM is played and recorded
         }
-        ActiveChannel active{{static_cast<int32_t*>(info.buffers[0]),
-                              static_cast<int32_t*>(info.buffers[1])}};
+        ActiveChannel active{
+            {static_cast<int32_t*>(info.buffers[0]), static_cast<int32_t*>(info.buffers[1])}};
         (info.isInput ? m_inputs : m_outputs).push_back(active);
     }
     m_inputHalves.assign(m_inputs.size(), nullptr);
@@ -257,9 +257,9 @@ void HostSession::FollowRecording(const HostSegment& segment, bool first, HostSt
         DWORD status = channels == 0 ? ERROR_INVALID_PARAMETER
                                      : m_recorder.Open(m_options.recordPath, rate, channels);
         if (status != 0) {
-            result.recordNote = channels == 0 ? "no input to record"
-                                              : "cannot create the file (status " +
-                                                    std::to_string(status) + ")";
+            result.recordNote =
+                channels == 0 ? "no input to record"
+                              : "cannot create the file (status " + std::to_string(status) + ")";
         }
         return;
     }
@@ -330,9 +330,10 @@ void HostSession::Finish(HostStreamResult& result)
         result.switches += segment.switches;
         segment.periods.nominalUs = segment.rate > 0 ? segment.frames / segment.rate * 1e6 : 0;
         if (segment.switches > PRIMING_SWITCHES && segment.rate > 0) {
-            segment.periods = HostPeriodStats::Measure(
-                &m_ticks[segment.firstSwitch + PRIMING_SWITCHES], segment.switches - PRIMING_SWITCHES,
-                m_ticksPerSecond, segment.frames / segment.rate * 1e6);
+            segment.periods =
+                HostPeriodStats::Measure(&m_ticks[segment.firstSwitch + PRIMING_SWITCHES],
+                                         segment.switches - PRIMING_SWITCHES, m_ticksPerSecond,
+                                         segment.frames / segment.rate * 1e6);
             result.gapMissed += segment.periods.gapMissed;
         }
     }

@@ -8,7 +8,8 @@
 #include <vector>
 
 // Exit codes of asiohost, one per kind of failure.
-enum HostExitCode : int {
+enum HostExitCode : int
+{
     HOST_EXIT_OK = 0,
     HOST_EXIT_STREAM_FAILED = 1, // the device stopped, too many resets, recording failed
     HOST_EXIT_USAGE = 2,
@@ -23,7 +24,7 @@ struct HostSegment
 {
     double rate = 0;
     long frames = 0;
-    long inputs = 0;  // channels given buffers
+    long inputs = 0; // channels given buffers
     long outputs = 0;
     long refused = 0; // channels the driver returned without buffers
     long inputLatency = 0;
@@ -46,9 +47,9 @@ struct HostStreamResult
     uint64_t plainSwitches = 0;    // bufferSwitch calls
     uint32_t resetRequests = 0;
     uint32_t resetsFollowed = 0;
-    bool counterUsed = false;      // missed switches from the device's "ASIO Error Count"
+    bool counterUsed = false; // missed switches from the device's "ASIO Error Count"
     uint64_t missedSwitches = 0;
-    uint64_t gapMissed = 0;        // judged from gaps (shown beside the counter)
+    uint64_t gapMissed = 0; // judged from gaps (shown beside the counter)
     std::string recordPath;
     uint64_t recordedFrames = 0;
     uint64_t droppedFrames = 0;
