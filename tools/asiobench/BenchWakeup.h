@@ -1,0 +1,18 @@
+#pragma once
+// The bare mechanism beneath a buffer switch: one process sets an event and
+// a time-critical thread of another process returns from its wait on it.
+// The waker notes the counter before SetEvent, the woken process the
+// counter when its wait returns, into memory both share.
+#include <string>
+#include <vector>
+
+class BenchWakeup
+{
+public:
+    // Wake-ups from this process to a child (this program run with
+    // --wake-child NAME COUNT), each after about `spacingMs`; microseconds each.
+    static bool Measure(size_t count, unsigned spacingMs, std::vector<double>& latenciesUs,
+                        std::string& error);
+    // The child's side; the program's exit code.
+    static int RunChild(const std::wstring& name, size_t count);
+};
