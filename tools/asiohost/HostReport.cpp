@@ -42,6 +42,13 @@ std::string HostReport::Text(const HostStreamResult& r)
                        i + 1, s.rate, s.frames, s.inputs, s.outputs,
                        s.refused > 0 ? Format(" (%ld refused)", s.refused).c_str() : "",
                        s.inputLatency, s.outputLatency);
+        if (p.periods == 0) {
+            // Reset again before the driver's pacing began (the priming
+            // switches alone): there is no period to judge.
+            text += Format("    period (us)     nominal %.1f  no period measured, %zu switches\n",
+                           p.nominalUs, s.switches);
+            continue;
+        }
         text += Format("    period (us)     nominal %.1f  mean %.1f (%+.3f %%)  p50 %.1f  p99 "
                        "%.1f  max %.1f  over %zu periods, %zu switches\n",
                        p.nominalUs, p.meanUs, p.MeanErrorPercent(), p.p50Us, p.p99Us, p.maxUs,
