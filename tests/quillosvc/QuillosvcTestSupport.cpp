@@ -33,18 +33,6 @@ std::string Normalize(const std::string& text)
     return result;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        Sleep(pollMs);
-    }
-    return true;
-}
-
 Child::~Child()
 {
     if (m_process.hProcess != nullptr) {

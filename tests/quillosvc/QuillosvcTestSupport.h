@@ -8,9 +8,12 @@
 #include <string>
 
 #include "ChildPipe.h"
+#include "WaitFor.h"
 #include "SimServer.h"
 
 namespace quillosvc_test {
+
+using quillo_test::WaitFor;
 
 // The service program's full Windows path (the build passes its Unix path;
 // Wine maps the root to drive Z:).
@@ -23,8 +26,6 @@ std::string Normalize(const std::string& text);
 // reports nothing (Wine), the system's handle table. False when neither works.
 bool CountProcessHandles(HANDLE process, DWORD& count);
 
-// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 50);
 
 // A started child program whose standard output and error go to a pipe.
 class Child

@@ -5,6 +5,7 @@
 #include "KorvelLinkFrame.h"
 #include "SimControlClient.h"
 #include "TestWatchdog.h"
+#include "WaitFor.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -17,19 +18,6 @@ std::wstring Quoted(const std::wstring& path)
 }
 
 constexpr DWORD READY_MS = 20000;
-constexpr DWORD POLL_MS = 50;
-
-template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() >= end) {
-            return false;
-        }
-        Sleep(POLL_MS);
-    }
-    return true;
-}
 
 std::string Field(const std::string& line, const std::string& name)
 {
@@ -111,9 +99,9 @@ void SystemFixture::StartSimulatorAndService(unsigned devices)
               0u);
     quillo_test::WaitNote note("the service to register and set the device up");
     ASSERT_TRUE(
-        WaitUntil([&] { return Stat("server") != "-" && !Stat("server").empty(); }, READY_MS))
+        quillo_test::WaitFor([&] { return Stat("server") != "-" && !Stat("server").empty(); }, READY_MS))
         << Control("stats") << "\nservice output: " << service.Output();
-    ASSERT_TRUE(WaitUntil([&] { return ModelValue("dev.0.setup.count") == "1"; }, READY_MS))
+    ASSERT_TRUE(quillo_test::WaitFor([&] { return ModelValue("dev.0.setup.count") == "1"; }, READY_MS))
         << Control("dump");
 }
 
@@ -162,7 +150,7 @@ std::string SystemFixture::RunningStreamField(const std::string& field)
 bool SystemFixture::WaitForRunningStream(uint64_t signals, DWORD timeoutMs)
 {
     quillo_test::WaitNote note("an ASIO stream to run in the simulator");
-    return WaitUntil(
+    return quillo_test::WaitFor(
         [&] {
             std::string value = RunningStreamField("signals");
             return !value.empty() && std::strtoull(value.c_str(), nullptr, 10) >= signals;
