@@ -2,6 +2,7 @@
 // front end (ctl).
 #include "SimControl.h"
 #include "SimControlClient.h"
+#include "SimDeviceConfig.h"
 #include "SimServer.h"
 
 #include <windows.h>
@@ -69,19 +70,6 @@ BOOL WINAPI OnConsoleControl(DWORD type)
     return FALSE;
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
-                        size, nullptr, nullptr);
-    return narrow;
-}
-
 int Usage(const char* error)
 {
     if (error != nullptr) {
@@ -137,12 +125,12 @@ int Serve(const std::vector<std::wstring>& args)
     uint32_t status = server.Start(options);
     if (status != 0) {
         std::fprintf(stderr, "korvelsim: cannot serve namespace %s (status 0x%08X)%s\n",
-                     Narrow(options.nameSpace).c_str(), static_cast<unsigned>(status),
+                     SimDeviceConfig::Narrow(options.nameSpace).c_str(), static_cast<unsigned>(status),
                      status == ERROR_ACCESS_DENIED ? ": another simulator serves it" : "");
         return 1;
     }
     std::printf("korvelsim: serving namespace %s\nkorvelsim: ready\n",
-                Narrow(options.nameSpace).c_str());
+                SimDeviceConfig::Narrow(options.nameSpace).c_str());
     std::fflush(stdout);
     HANDLE waits[2] = {server.StopRequestedEvent(), g_interrupt};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
@@ -164,7 +152,7 @@ int Ctl(const std::vector<std::wstring>& args)
     // Each argument stays one word on the other side: one with blanks goes quoted.
     std::string line;
     for (; next < args.size(); ++next) {
-        std::string word = Narrow(args[next]);
+        std::string word = SimDeviceConfig::Narrow(args[next]);
         if (word.empty() || word.find_first_of(" \t") != std::string::npos) {
             word = "\"" + word + "\"";
         }
@@ -174,7 +162,7 @@ int Ctl(const std::vector<std::wstring>& args)
     uint32_t status = SimControlClient::Send(options.nameSpace, line, answer);
     if (status != 0) {
         std::fprintf(stderr, "korvelsim: cannot reach the simulator of namespace %s (error %u)\n",
-                     Narrow(options.nameSpace).c_str(), static_cast<unsigned>(status));
+                     SimDeviceConfig::Narrow(options.nameSpace).c_str(), static_cast<unsigned>(status));
         return 2;
     }
     std::fputs(answer.c_str(), stdout);

@@ -7,6 +7,7 @@
 
 #include "KorvelLinkFrame.h"
 #include "TestWatchdog.h"
+#include "WordValue.h"
 
 namespace quillosvc_test {
 
@@ -185,15 +186,7 @@ uint32_t SimFixture::Start(unsigned devices)
 
 std::string SimFixture::Stat(const std::string& name)
 {
-    std::istringstream words(m_sim.Control("stats"));
-    std::string word;
-    const std::string prefix = name + "=";
-    while (words >> word) {
-        if (word.rfind(prefix, 0) == 0) {
-            return word.substr(prefix.size());
-        }
-    }
-    return {};
+    return quillo_test::WordValue(m_sim.Control("stats"), name);
 }
 
 std::string SimFixture::ModelValue(const std::string& key)

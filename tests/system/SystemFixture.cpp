@@ -6,6 +6,7 @@
 #include "SimControlClient.h"
 #include "TestWatchdog.h"
 #include "WaitFor.h"
+#include "WordValue.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -18,19 +19,6 @@ std::wstring Quoted(const std::wstring& path)
 }
 
 constexpr DWORD READY_MS = 20000;
-
-std::string Field(const std::string& line, const std::string& name)
-{
-    std::istringstream words(line);
-    std::string word;
-    const std::string prefix = name + "=";
-    while (words >> word) {
-        if (word.rfind(prefix, 0) == 0) {
-            return word.substr(prefix.size());
-        }
-    }
-    return {};
-}
 
 double NumberAt(const std::string& json, size_t at)
 {
@@ -113,7 +101,7 @@ std::string SystemFixture::Control(const std::string& line)
 
 std::string SystemFixture::Stat(const std::string& name)
 {
-    return Field(Control("stats"), name);
+    return quillo_test::WordValue(Control("stats"), name);
 }
 
 std::string SystemFixture::ModelValue(const std::string& key)
@@ -140,8 +128,8 @@ std::string SystemFixture::RunningStreamField(const std::string& field)
     std::istringstream lines(Control("dump"));
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.rfind("asio.stream=", 0) == 0 && Field(line, "state") == "running") {
-            return Field(line, field);
+        if (line.rfind("asio.stream=", 0) == 0 && quillo_test::WordValue(line, "state") == "running") {
+            return quillo_test::WordValue(line, field);
         }
     }
     return {};
