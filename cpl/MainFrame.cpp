@@ -374,16 +374,21 @@ void MainFrame::RebuildPageTree()
 {
     RemoveDevicePages();
     RemoveFixedPages();
-    m_pageTree.EnableTree(false);
+    EnablePageTree(false);
     ShowPage(&m_noDevicePage);
     if (!m_client.IsOpen()) {
         return;
     }
     AddFixedPages();
-    m_pageTree.EnableTree(true);
+    EnablePageTree(true);
     if (m_pageTree.GetSelectedPage() == nullptr) {
         m_pageTree.SelectFirst();
     }
+}
+
+void MainFrame::EnablePageTree(bool enable)
+{
+    ::EnableWindow(::GetDlgItem(m_pageTree.GetFormWindow(), IDC_PAGE_TREE), enable ? TRUE : FALSE);
 }
 
 void MainFrame::RemoveFixedPages()

@@ -131,6 +131,7 @@ private:
     void OnSimulatedArrival(DWORD eventType, void* eventData);
     bool CreatePage(FormBase& page, HWND& window);
     void AddFixedPages();
+    void EnablePageTree(bool enable);
     void RemoveFixedPages();
     void RefreshPage(FormBase* page);
     // The device page of the device that an 8-byte key payload names; null
