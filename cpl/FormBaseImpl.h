@@ -1,0 +1,78 @@
+#pragma once
+
+#include "FormBase.h"
+#include "WtlDialogImpl.h"
+#include "WtlDialogResize.h"
+
+#include <span>
+
+// Binds a page class T to FormBase: a modeless child dialog from template
+// T::IDD with dialog resize and the default operations.
+//
+// A page declares its resize rule as a static table, which hides the empty
+// one here:
+//     static std::span<const WtlDialogResize::Rule> ResizeRules()
+//     {
+//         static constexpr WtlDialogResize::Rule rules[] = {
+//             {IDC_PAGE_TREE, WtlDialogResize::SizeX | WtlDialogResize::SizeY}};
+//         return rules;
+//     }
+// A page's ProcessWindowMessage handles its own messages first and passes
+// the rest to FormBaseImpl<T>::ProcessWindowMessage.
+template <class T>
+class FormBaseImpl : public WtlDialogImpl, public FormBase
+{
+public:
+    // Creates the page's dialog (hidden, as the template says) as a child of
+    // `parent`; OnInitForm runs during the call. Null on failure.
+    HWND CreateForm(HINSTANCE instance, HWND parent) { return Create(instance, T::IDD, parent); }
+
+    HWND GetFormWindow() override { return m_hWnd; }
+    LRESULT OnInitForm() override { return 0; }
+    void ShowForm() override
+    {
+        RefreshForm();
+        ShowWindow(SW_SHOW);
+    }
+    void HideForm() override { ShowWindow(SW_HIDE); }
+    void OnFormLayout() override {}
+    void OnFormReserved() override {}
+    void OnFormTimer(UINT_PTR /*id*/) override {}
+
+    static std::span<const WtlDialogResize::Rule> ResizeRules() { return {}; }
+
+    bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                              LRESULT& result) override
+    {
+        switch (message) {
+        case WM_INITDIALOG:
+            result = InitForm(hwnd);
+            return true;
+        case WM_TIMER:
+            OnFormTimer(static_cast<UINT_PTR>(wParam));
+            result = 0;
+            return true;
+        case WM_SIZE:
+            OnFormLayout();
+            m_resize.UpdateLayout(LOWORD(lParam), HIWORD(lParam));
+            return false;
+        default:
+            return false;
+        }
+    }
+
+protected:
+    WtlDialogResize m_resize;
+
+private:
+    LRESULT InitForm(HWND hwnd)
+    {
+        // The client edge goes on first so that the size recorded as the
+        // layout's reference is the one the controls are laid out in.
+        ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_NOSIZE);
+        m_resize.Init(hwnd, false, true);
+        for (const WtlDialogResize::Rule& rule : T::ResizeRules())
+            m_resize.AddRule(rule.controlId, rule.flags);
+        return OnInitForm();
+    }
+};

@@ -1,0 +1,13 @@
+#pragma once
+// Templates and ids of the window layer's test dialogs.
+#define IDD_WTL_TEST_RESIZE 9001
+#define IDC_WTL_TEST_LIST 9101
+#define IDC_WTL_TEST_BUTTON 9102
+#define IDC_WTL_TEST_CHECK 9103
+#define IDC_WTL_TEST_RADIO1 9104
+#define IDC_WTL_TEST_RADIO2 9105
+#define IDC_WTL_TEST_RADIO3 9106
+#define IDC_WTL_TEST_EDIT 9107
+#define IDC_WTL_TEST_FIXED 9108
+#define IDC_WTL_TEST_GRIP_BOX 9109
+#define IDD_WTL_TEST_MODAL 9002
