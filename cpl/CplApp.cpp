@@ -32,7 +32,6 @@ int CplApp::Run()
         return 1;
     }
     WtlMessageLoop loop;
-    MainFrame::RegisterFrameClass(m_instance);
     auto frame = std::make_unique<MainFrame>(m_instance, m_client, m_eventThread, m_commandLine,
                                              &loop);
     if (frame->CreateFrame(InitialFrameRect()) == nullptr) {

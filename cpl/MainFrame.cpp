@@ -62,10 +62,9 @@ MainFrame::~MainFrame()
     }
 }
 
-ATOM MainFrame::RegisterFrameClass(HINSTANCE instance)
+void MainFrame::PrepareWindowClass(WNDCLASSEXW& wc) const
 {
-    return RegisterClass(instance, WINDOW_CLASS_NAME,
-                         LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME)));
+    wc.hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 HWND MainFrame::CreateFrame(RECT rect)

@@ -68,7 +68,6 @@ public:
               const wchar_t* placementKey = PLACEMENT_KEY);
     ~MainFrame() override;
 
-    static ATOM RegisterFrameClass(HINSTANCE instance);
     // Creates the frame (hidden) at `rect` with title string 128 and loads
     // accelerators 128; null on failure.
     HWND CreateFrame(RECT rect);
@@ -98,6 +97,10 @@ public:
     size_t DevicePageCount() const { return m_devicePages.size(); }
     size_t PluginPageCount() const { return m_pluginPages.size(); }
     FormBase* DevicePageFor(const KorvelDeviceKey& key) const;
+
+protected:
+    const wchar_t* GetWindowClassName() const override { return WINDOW_CLASS_NAME; }
+    void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
     // Placeholders until the device, status and settings pages exist: each
