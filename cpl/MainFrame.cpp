@@ -262,7 +262,15 @@ void MainFrame::OnDeviceChange(WPARAM event, LPARAM data)
         broadcast->dbcc_name[0] == L'\0') {
         return;
     }
+    const bool wasOpen = m_client.IsOpen();
     OpenDriverConnection();
+    if (!wasOpen && m_client.IsOpen()) {
+        // The open enumerated the devices already, and the driver's
+        // devices-changed notification may have gone out before the open:
+        // waiting for it could leave the tree empty, so build it now.
+        RebuildPageTree();
+        UpdateStatusBar();
+    }
 }
 
 void MainFrame::OnShowWindow(bool shown)
