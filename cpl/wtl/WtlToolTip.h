@@ -54,7 +54,7 @@ public:
     bool ProcessToolTipMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& /*result*/)
     {
         if ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_NCMOUSEMOVE) {
-            MSG msg{hwnd, message, wParam, lParam, ::GetMessageTime(), {}};
+            MSG msg{hwnd, message, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
             const DWORD pos = ::GetMessagePos();
             msg.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
             RelayEvent(msg);
