@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DeviceNotificationList.h"
+#include "FormPlugin.h"
 #include "FormSelection.h"
 #include "FormStaticText.h"
 #include "KorvelArrivalWaiter.h"
@@ -106,7 +107,7 @@ private:
     // Placeholders until the device, status and settings pages exist: each
     // is one text page under its tree text.
     using DevicePage = FormStaticText;
-    using PluginPage = FormStaticText;
+    using PluginPage = FormPlugin;
 
     struct KeyOrder
     {
