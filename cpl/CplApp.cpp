@@ -1,0 +1,44 @@
+#include "CplApp.h"
+
+#include <memory>
+
+#include "MainFrame.h"
+#include "WtlMessageLoop.h"
+
+CplApp::CplApp(HINSTANCE instance, const wchar_t* commandLine)
+    : m_instance(instance), m_commandLine(commandLine)
+{
+}
+
+RECT CplApp::InitialFrameRect()
+{
+    RECT desktop{};
+    if (!GetWindowRect(GetDesktopWindow(), &desktop)) {
+        return {100, 100, 100 + FRAME_CX, 100 + FRAME_CY};
+    }
+    LONG left = desktop.right / 2 - FRAME_CX / 2;
+    LONG top = desktop.bottom / 2 - FRAME_CY / 2;
+    return {left, top, left + FRAME_CX, top + FRAME_CY};
+}
+
+int CplApp::Run()
+{
+    if (m_commandLine.IsExit()) {
+        return CplSingleInstance::CloseRunning(MainFrame::WINDOW_CLASS_NAME);
+    }
+    if (!m_instanceClaim.Claim(MainFrame::WINDOW_CLASS_NAME)) {
+        // Raised when it has a window; either way this start ends here.
+        (void)CplSingleInstance::RaiseRunning(MainFrame::WINDOW_CLASS_NAME);
+        return 1;
+    }
+    WtlMessageLoop loop;
+    auto frame = std::make_unique<MainFrame>(m_instance, m_client, m_eventThread, m_commandLine,
+                                             &loop);
+    if (frame->CreateFrame(InitialFrameRect()) == nullptr) {
+        return 1;
+    }
+    frame->ShowWindow(m_commandLine.IsHide() ? SW_HIDE : SW_SHOW);
+    int result = loop.Run();
+    frame.reset();
+    return result;
+}

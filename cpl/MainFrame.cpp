@@ -1,0 +1,585 @@
+#include "MainFrame.h"
+
+#include <dbt.h>
+
+#include <cwchar>
+#include <string>
+
+#include "CplCommandLine.h"
+#include "CplWindowPlacement.h"
+#include "KorvelMessage.h"
+#include "resource.h"
+
+namespace {
+
+// {37A02BA4-5264-4C11-8803-F2150F581BB0}: the kernel driver's interface class.
+constexpr GUID CONTROL_INTERFACE_CLASS = {
+    0x37A02BA4, 0x5264, 0x4C11, {0x88, 0x03, 0xF2, 0x15, 0x0F, 0x58, 0x1B, 0xB0}};
+
+constexpr int TREE_ICONS[] = {IDI_TREE_SETTINGS, IDI_TREE_DRIVER, IDI_TREE_DRIVER,
+                              IDI_TREE_CHANNELS, IDI_TREE_DEVICES, IDI_TREE_DRIVER};
+
+std::wstring LoadText(HINSTANCE instance, UINT id)
+{
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(instance, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+} // namespace
+
+MainFrame::MainFrame(HINSTANCE instance, KorvelCplClient& client,
+                     WnPostWindowMessageThread& eventThread, const CplCommandLine& commandLine,
+                     WtlMessageLoop* loop, const wchar_t* placementKey)
+    : m_instance(instance),
+      m_client(client),
+      m_eventThread(eventThread),
+      m_commandLine(commandLine),
+      m_loop(loop),
+      m_setting(placementKey),
+      m_noDevicePage(L"There is no Vantrel device connected."),
+      // Placeholders of the settings and status pages, one line each.
+      m_sampleRatePage(L"Sample Rate"),
+      m_bufferSettingsPage(L"Buffer Settings"),
+      m_driverInfoPage(L"Driver Info"),
+      m_devicesPage(L"Devices"),
+      m_inChannelsPage(L"ASIO IN Channels"),
+      m_outChannelsPage(L"ASIO OUT Channels"),
+      m_statusInfoPage(L"Status Info")
+{
+    SetMinTrackSize(MIN_TRACK_CX, MIN_TRACK_CY);
+    m_arrivalForwarder.Bind(this, &MainFrame::OnSimulatedArrival);
+    m_simulatedBroadcast.dbcc_size = sizeof(m_simulatedBroadcast);
+    m_simulatedBroadcast.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    m_simulatedBroadcast.dbcc_classguid = CONTROL_INTERFACE_CLASS;
+    m_simulatedBroadcast.dbcc_name[0] = L'\\';
+}
+
+MainFrame::~MainFrame()
+{
+    if (IsWindow()) {
+        DestroyWindow();
+    }
+}
+
+void MainFrame::PrepareWindowClass(WNDCLASSEXW& wc) const
+{
+    wc.hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+HWND MainFrame::CreateFrame(RECT rect)
+{
+    std::wstring title = LoadText(m_instance, IDR_MAINFRAME);
+    HMENU menu = LoadMenuW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    HWND hwnd = Create(m_instance, nullptr, rect, title.c_str(), WS_OVERLAPPEDWINDOW,
+                       WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, menu);
+    if (hwnd == nullptr) {
+        if (menu != nullptr) {
+            DestroyMenu(menu);
+        }
+        return nullptr;
+    }
+    LoadAccelerators(m_instance, IDR_MAINFRAME);
+    return hwnd;
+}
+
+bool MainFrame::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                     LRESULT& result)
+{
+    result = 0;
+    switch (message) {
+    case WM_CREATE:
+        result = OnCreate();
+        return true;
+    case WM_DESTROY:
+        OnDestroy();
+        return true;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        result = TRUE;
+        return true;
+    case WM_CPL_DRIVER_EVENT:
+        DrainDriverEvents();
+        return true;
+    case WM_SHOWWINDOW:
+        OnShowWindow(wParam != 0);
+        break; // the default handling still runs
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam))) {
+            return true;
+        }
+        break;
+    case WM_NOTIFY:
+        if (OnNotify(reinterpret_cast<const NMHDR*>(lParam))) {
+            return true;
+        }
+        break;
+    case WM_SYSCOMMAND:
+        if (OnSysCommand(wParam)) {
+            return true;
+        }
+        break;
+    case WM_CLOSE:
+        CplWindowPlacement::Save(m_setting, hwnd);
+        break; // the default handling destroys the window
+    default:
+        break;
+    }
+    if (ProcessTrayIconMessage(hwnd, message, wParam, lParam, result) ||
+        ProcessMinMaxTrackSizeMessage(hwnd, message, wParam, lParam, result)) {
+        return true;
+    }
+    return WtlFrameWindowImpl::ProcessWindowMessage(hwnd, message, wParam, lParam, result);
+}
+
+bool MainFrame::PreTranslateMessage(MSG* msg)
+{
+    return TranslateAccelerator(msg);
+}
+
+LRESULT MainFrame::OnCreate()
+{
+    CreateBars();
+    CreateImageList();
+    CreatePages();
+    if (!m_commandLine.IsNoTray()) {
+        InstallTrayIcon();
+    }
+    RegisterArrivals();
+    OpenDriverConnection();
+    RebuildPageTree();
+    CplWindowPlacement::Restore(m_setting, m_hWnd);
+    m_pageTree.ShowForm();
+    m_splitter.SetSplitterPane(0, m_pageTree.GetFormWindow());
+    UpdateStatusBar();
+    if (m_loop != nullptr) {
+        m_loop->AddMessageFilter(this);
+        m_loop->AddIdleHandler(this);
+    }
+    return 0;
+}
+
+void MainFrame::CreateBars()
+{
+    m_commandBar.Create(m_hWnd, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
+                                    CCS_NODIVIDER | CCS_NORESIZE | CCS_TOP);
+    HMENU menu = GetMenu(m_hWnd);
+    SetMenu(m_hWnd, nullptr); // the command bar shows it now and owns it
+    if (menu != nullptr) {
+        m_commandBar.AttachMenu(menu);
+    }
+    m_commandBar.LoadImages(m_instance, IDR_MAINFRAME);
+    m_reBar.Create(m_hWnd, ID_FRAME_REBAR);
+    m_reBar.AddBand(m_commandBar.m_hWnd);
+    m_hWndToolBar = m_reBar.m_hWnd;
+    ModifyStyle(WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0);
+
+    std::wstring ready = LoadText(m_instance, IDS_READY);
+    m_statusBar.Create(m_hWnd, ID_FRAME_STATUS_BAR, ready.c_str());
+    const int widths[] = {0, STATUS_PANE_STATE_WIDTH, STATUS_PANE_RATE_WIDTH};
+    m_statusBar.SetPanes(widths, 3);
+    m_hWndStatusBar = m_statusBar.m_hWnd;
+
+    m_hWndClient = m_splitter.Create(m_instance, m_hWnd);
+    UpdateLayout();
+    m_splitter.SetSplitterPos(SPLITTER_POS);
+}
+
+void MainFrame::CreateImageList()
+{
+    m_imageList.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 2));
+    for (int icon : TREE_ICONS) {
+        HICON image = static_cast<HICON>(
+            LoadImageW(m_instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        // Copied into the list; the loaded icon is ours to free.
+        ImageList_AddIcon(m_imageList.get(), image);
+        if (image != nullptr) {
+            DestroyIcon(image);
+        }
+    }
+    m_pageTree.SetImageList(m_imageList.get());
+}
+
+void MainFrame::CreatePages()
+{
+    HWND splitter = m_splitter.m_hWnd;
+    m_pageTree.CreateForm(m_instance, splitter);
+    FormStaticText* fixed[] = {&m_noDevicePage,  &m_sampleRatePage,  &m_bufferSettingsPage,
+                               &m_driverInfoPage, &m_devicesPage,     &m_inChannelsPage,
+                               &m_outChannelsPage, &m_statusInfoPage};
+    for (FormStaticText* page : fixed) {
+        page->CreateForm(m_instance, splitter);
+    }
+}
+
+void MainFrame::InstallTrayIcon()
+{
+    m_trayIconImage.reset(static_cast<HICON>(
+        LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    std::wstring tip = LoadText(m_instance, IDR_MAINFRAME);
+    // A shell that refuses the icon leaves a panel without one; the close
+    // box then ends the program as with "-notray".
+    (void)InstallIcon(tip.c_str(), m_trayIconImage.get(), TRAY_ICON_ID, WM_CPL_TRAY_NOTIFY);
+}
+
+void MainFrame::RegisterArrivals()
+{
+    (void)m_arrivals.RegisterFor(m_hWnd, CONTROL_INTERFACE_CLASS, DEVICE_NOTIFY_WINDOW_HANDLE);
+    // The simulator announces its devices on a pipe instead; nothing starts
+    // without a configured simulator.
+    (void)m_simulatedArrivals.Start(&m_arrivalForwarder, CONTROL_INTERFACE_CLASS);
+}
+
+void MainFrame::OnSimulatedArrival(DWORD eventType, void*)
+{
+    // The broadcast is the frame's own, alive as long as the window can
+    // receive the message.
+    PostMessage(WM_DEVICECHANGE, eventType, reinterpret_cast<LPARAM>(&m_simulatedBroadcast));
+}
+
+void MainFrame::OnDestroy()
+{
+    m_simulatedArrivals.Stop();
+    CloseDriverConnection();
+    m_arrivals.UnregisterAll();
+    RemoveIcon();
+    if (m_loop != nullptr) {
+        m_loop->RemoveMessageFilter(this);
+        m_loop->RemoveIdleHandler(this);
+    }
+    if ((GetWindowLongW(m_hWnd, GWL_STYLE) & (WS_CHILD | WS_POPUP)) == 0) {
+        PostQuitMessage(1);
+    }
+}
+
+void MainFrame::OnDeviceChange(WPARAM event, LPARAM data)
+{
+    const auto* broadcast = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(data);
+    if (event != DBT_DEVICEARRIVAL || broadcast == nullptr ||
+        broadcast->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
+        broadcast->dbcc_size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) ||
+        broadcast->dbcc_name[0] == L'\0') {
+        return;
+    }
+    const bool wasOpen = m_client.IsOpen();
+    OpenDriverConnection();
+    if (!wasOpen && m_client.IsOpen()) {
+        // The open enumerated the devices already, and the driver's
+        // devices-changed notification may have gone out before the open:
+        // waiting for it could leave the tree empty, so build it now.
+        RebuildPageTree();
+        UpdateStatusBar();
+    }
+}
+
+void MainFrame::OnShowWindow(bool shown)
+{
+    if (shown) {
+        (void)m_panelView.OpenPanelView(CONTROL_DEVICE_NAME); // nothing when open
+    } else {
+        m_panelView.CloseAll();
+    }
+}
+
+bool MainFrame::OnCommand(WORD id)
+{
+    switch (id) {
+    case ID_APP_EXIT:
+        PostMessage(WM_CLOSE, 0, 0);
+        return true;
+    case ID_TRAY_RESTORE:
+        OnRestore();
+        return true;
+    case ID_APP_ABOUT:
+        // The about box comes with the device pages; nothing to show yet.
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainFrame::OnRestore()
+{
+    ShowWindow(SW_RESTORE);
+    SetForegroundWindow(m_hWnd);
+}
+
+bool MainFrame::OnNotify(const NMHDR* header)
+{
+    if (header == nullptr || header->idFrom != IDC_PAGE_TREE || header->code != TVN_SELCHANGEDW) {
+        return false;
+    }
+    FormBase* page = m_pageTree.GetSelectedPage();
+    if (page != nullptr) {
+        page->RefreshForm();
+        ShowPage(page);
+    }
+    return true;
+}
+
+bool MainFrame::OnSysCommand(WPARAM command)
+{
+    if (IsIconInstalled() && (command & 0xFFF0) == SC_CLOSE) {
+        ShowWindow(SW_HIDE);
+        return true;
+    }
+    if (command == SC_MINIMIZE) {
+        CplWindowPlacement::Save(m_setting, m_hWnd);
+    }
+    return false;
+}
+
+void MainFrame::OnTrayIconNotify(UINT mouseMessage)
+{
+    if (mouseMessage == WM_RBUTTONUP) {
+        WtlMenu menu(LoadMenuW(m_instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
+        HMENU popup = menu ? GetSubMenu(menu.get(), 0) : nullptr;
+        if (popup == nullptr) {
+            return;
+        }
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        SetForegroundWindow(m_hWnd);
+        TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+        // Lets the menu close when the user clicks elsewhere.
+        PostMessage(WM_NULL, 0, 0);
+    } else if (mouseMessage == WM_LBUTTONDBLCLK) {
+        if (IsIconic(m_hWnd)) {
+            ShowWindow(SW_RESTORE);
+        }
+        ShowWindow(SW_SHOW);
+        SetForegroundWindow(m_hWnd);
+    }
+}
+
+void MainFrame::OpenDriverConnection()
+{
+    if (!m_client.IsOpen()) {
+        if (m_client.OpenPanel(CONTROL_DEVICE_NAME) != 0) {
+            return;
+        }
+        bool changed = false;
+        (void)m_client.RefreshDevices(changed);
+    }
+    if (m_client.IsOpen() && !m_eventThread.IsRunning()) {
+        m_eventThread.Configure(m_hWnd, m_client.NotificationEvent(), WM_CPL_DRIVER_EVENT);
+        m_eventThread.Start();
+    }
+}
+
+void MainFrame::CloseDriverConnection()
+{
+    m_panelView.CloseAll();
+    if (m_client.IsOpen()) {
+        m_eventThread.Stop();
+        m_client.CloseAll();
+    }
+}
+
+void MainFrame::RebuildPageTree()
+{
+    RemoveDevicePages();
+    RemoveFixedPages();
+    EnablePageTree(false);
+    ShowPage(&m_noDevicePage);
+    if (!m_client.IsOpen()) {
+        return;
+    }
+    AddFixedPages();
+    EnablePageTree(true);
+    if (m_pageTree.GetSelectedPage() == nullptr) {
+        m_pageTree.SelectFirst();
+    }
+}
+
+void MainFrame::EnablePageTree(bool enable)
+{
+    ::EnableWindow(::GetDlgItem(m_pageTree.GetFormWindow(), IDC_PAGE_TREE), enable ? TRUE : FALSE);
+}
+
+void MainFrame::RemoveFixedPages()
+{
+    FormBase* fixed[] = {&m_sampleRatePage, &m_bufferSettingsPage, &m_driverInfoPage,
+                         &m_devicesPage,    &m_inChannelsPage,     &m_outChannelsPage,
+                         &m_statusInfoPage};
+    for (FormBase* page : fixed) {
+        m_pageTree.RemovePage(page);
+    }
+}
+
+void MainFrame::AddFixedPages()
+{
+    m_pageTree.AddPage(L"Sample Rate", &m_sampleRatePage, nullptr, IMAGE_SETTINGS);
+    m_pageTree.AddPage(L"Buffer Settings", &m_bufferSettingsPage, nullptr, IMAGE_SETTINGS);
+    m_pageTree.AddPage(L"Devices", &m_devicesPage, nullptr, IMAGE_DEVICES);
+    AddDevicePages();
+    m_pageTree.AddPage(L"ASIO IN Channels", &m_inChannelsPage, nullptr, IMAGE_CHANNELS);
+    m_pageTree.AddPage(L"ASIO OUT Channels", &m_outChannelsPage, nullptr, IMAGE_CHANNELS);
+    m_pageTree.AddPage(L"Status Info", &m_statusInfoPage, nullptr, IMAGE_STATUS);
+    m_pageTree.AddPage(L"Driver Info", &m_driverInfoPage, nullptr, IMAGE_DRIVER);
+}
+
+void MainFrame::AddDevicePages()
+{
+    if (!m_client.IsOpen()) {
+        return;
+    }
+    RemoveDevicePages();
+    for (size_t i = 0; i < m_client.DeviceCount(); ++i) {
+        KorvelDevice* device = m_client.DeviceAt(i);
+        if (device == nullptr) {
+            continue;
+        }
+        const KorvelDeviceInfo& info = device->Info();
+        // The two mixer windows of the device (inputs, outputs) join
+        // m_mixerWindows here once they exist.
+        auto page = std::make_unique<DevicePage>(L"quillo");
+        page->CreateForm(m_instance, m_splitter.m_hWnd);
+        m_pageTree.AddPage(L"quillo", page.get(), &m_devicesPage, IMAGE_DEVICES);
+        m_deviceMap[info.key] = page.get();
+        m_devicePages.push_back(std::move(page));
+        if ((info.flags & KORVEL_DEVICE_FLAG_ECHO) != 0) {
+            wchar_t text[32];
+            std::swprintf(text, 32, L"Plugin%u", static_cast<unsigned>(i));
+            auto plugin = std::make_unique<PluginPage>(m_client, m_hWnd, info.key.word0, info.key.word1);
+            plugin->CreateForm(m_instance, m_splitter.m_hWnd);
+            m_pageTree.AddPage(text, plugin.get(), &m_devicesPage, IMAGE_DEVICES);
+            m_pluginPages.push_back(std::move(plugin));
+        }
+    }
+}
+
+void MainFrame::RemoveDevicePages()
+{
+    auto drop = [this](FormBase* page) {
+        if (m_currentPage == page) {
+            m_currentPage = nullptr;
+        }
+        m_pageTree.RemovePage(page);
+        ::DestroyWindow(page->GetFormWindow());
+    };
+    for (auto& page : m_devicePages) {
+        drop(page.get());
+    }
+    for (auto& page : m_pluginPages) {
+        drop(page.get());
+    }
+    m_devicePages.clear();
+    m_pluginPages.clear();
+    m_deviceMap.clear();
+    for (HWND mixer : m_mixerWindows) {
+        ::DestroyWindow(mixer);
+    }
+    m_mixerWindows.clear();
+}
+
+void MainFrame::ShowPage(FormBase* page)
+{
+    if (m_currentPage != nullptr) {
+        m_currentPage->HideForm();
+    }
+    page->ShowForm();
+    m_splitter.SetSplitterPane(1, page->GetFormWindow());
+    m_currentPage = page;
+    page->OnFormLayout();
+}
+
+void MainFrame::UpdateStatusBar()
+{
+    if (!m_client.IsOpen()) {
+        m_statusBar.SetPaneText(1, L"Driver not available.");
+        m_statusBar.SetPaneText(2, L"");
+        return;
+    }
+    KorvelStreamingState state{};
+    if (m_client.GetStreamingState(state) != 0) {
+        m_statusBar.SetPaneText(1, L"Streaming state unknown");
+        m_statusBar.SetPaneText(2, L"Current sampling rate: unknown");
+        return;
+    }
+    static const wchar_t* const STATE_TEXTS[] = {
+        L"Streaming state: Undefined", L"Streaming state: Down",     L"Streaming state: Ready",
+        L"Streaming state: Prepared",  L"Streaming state: Running",  L"Streaming state: Error",
+        L"Streaming not supported on USB 1.1 port."};
+    if (state.state < sizeof(STATE_TEXTS) / sizeof(STATE_TEXTS[0])) {
+        m_statusBar.SetPaneText(1, STATE_TEXTS[state.state]);
+    }
+    wchar_t rate[64];
+    std::swprintf(rate, 64, L"Current sampling rate: %u.%03u kHz", state.sampleRate / 1000,
+                  state.sampleRate % 1000);
+    m_statusBar.SetPaneText(2, rate);
+}
+
+void MainFrame::DrainDriverEvents()
+{
+    KorvelMessage event{};
+    while (m_client.ReceiveNextNotification(event) == 0) {
+        DispatchDriverEvent(event);
+    }
+}
+
+FormBase* MainFrame::AddressedDevicePage(const KorvelMessage& event) const
+{
+    KorvelDeviceKey key{};
+    if (event.ReadPayload(key) != 0) {
+        return nullptr;
+    }
+    return DevicePageFor(key);
+}
+
+FormBase* MainFrame::DevicePageFor(const KorvelDeviceKey& key) const
+{
+    auto found = m_deviceMap.find(key);
+    return found == m_deviceMap.end() ? nullptr : found->second;
+}
+
+void MainFrame::RefreshPage(FormBase* page)
+{
+    if (page != nullptr) {
+        page->RefreshForm();
+    }
+}
+
+void MainFrame::DispatchDriverEvent(const KorvelMessage& event)
+{
+    switch (event.code) {
+    case KORVEL_NOTIFY_SETTINGS_CHANGED:
+        RefreshPage(&m_sampleRatePage);
+        RefreshPage(&m_bufferSettingsPage);
+        UpdateStatusBar();
+        break;
+    case KORVEL_NOTIFY_SAMPLE_RATE_CHANGED:
+        RefreshPage(&m_sampleRatePage);
+        UpdateStatusBar();
+        break;
+    case KORVEL_NOTIFY_DEVICES_CHANGED: {
+        if (::IsWindowVisible(m_hWnd) && !m_panelView.IsOpen()) {
+            (void)m_panelView.OpenPanelView(CONTROL_DEVICE_NAME);
+        }
+        bool changed = false;
+        (void)m_client.RefreshDevices(changed);
+        if (changed) {
+            if (m_client.DeviceCount() == 0) {
+                CloseDriverConnection();
+            }
+            RebuildPageTree();
+            UpdateStatusBar();
+        }
+        RefreshPage(m_pageTree.GetSelectedPage());
+        break;
+    }
+    case KORVEL_NOTIFY_DEVICE_STATUS_CHANGED:
+        RefreshPage(AddressedDevicePage(event));
+        UpdateStatusBar();
+        break;
+    case KORVEL_NOTIFY_MIXER_PINS_CHANGED:
+    case KORVEL_NOTIFY_MIXER_GAINS_CHANGED:
+    case KORVEL_NOTIFY_MIXER_WEIGHTS_CHANGED:
+        // Routed to the device's two mixer windows, outputs first, once they exist.
+        (void)AddressedDevicePage(event);
+        break;
+    default:
+        break;
+    }
+}

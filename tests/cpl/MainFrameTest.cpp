@@ -1,0 +1,316 @@
+// The main frame in the test process against the in-process simulator: the
+// page tree it builds for the device set, the status bar panes, the close
+// of the connection when the last device leaves, and notifications that
+// address no known device.
+#include "CplCommandLine.h"
+#include "InProcessSimTest.h"
+#include "KorvelCplClient.h"
+#include "KorvelLinkFrame.h"
+#include "KorvelMessage.h"
+#include "MainFrame.h"
+#include "ScriptedPipeServer.h"
+#include "WnPostWindowMessageThread.h"
+#include "WtlTestHost.h"
+#include "resource.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using cpl_test::TestInstance;
+
+namespace {
+
+constexpr DWORD kWaitMs = 10000; // far beyond a notification's way on a loaded machine
+
+std::wstring ItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[64]{};
+    TVITEMW data{};
+    data.mask = TVIF_TEXT | TVIF_HANDLE;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = 64;
+    TreeView_GetItem(tree, &data);
+    return text;
+}
+
+std::vector<std::wstring> ChildTexts(HWND tree, HTREEITEM parent)
+{
+    std::vector<std::wstring> texts;
+    HTREEITEM item = parent == nullptr ? TreeView_GetRoot(tree) : TreeView_GetChild(tree, parent);
+    for (; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
+        texts.push_back(ItemText(tree, item));
+    }
+    return texts;
+}
+
+HTREEITEM FindRootItem(HWND tree, const std::wstring& text)
+{
+    for (HTREEITEM item = TreeView_GetRoot(tree); item != nullptr;
+         item = TreeView_GetNextSibling(tree, item)) {
+        if (ItemText(tree, item) == text) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// Dispatches the test thread's messages until `done` holds; false after kWaitMs.
+bool PumpUntil(const std::function<bool()>& done)
+{
+    const ULONGLONG end = GetTickCount64() + kWaitMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+        if (GetTickCount64() > end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// Owns the frame and the process objects the panel gives it; the placement
+// goes to a key of this test program only.
+class FrameUnderTest
+{
+public:
+    FrameUnderTest()
+        : m_placementKey(L"Software\\VANTREL\\quillo\\cpl-test-" +
+                         std::to_wstring(GetCurrentProcessId())),
+          m_frame(TestInstance(), m_client, m_thread, m_commandLine, nullptr,
+                  m_placementKey.c_str())
+    {
+    }
+    ~FrameUnderTest()
+    {
+        m_frame.DestroyWindow();
+        // The frame posted its quit message; it must not end a later test's pump.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        RegDeleteKeyW(HKEY_CURRENT_USER, m_placementKey.c_str());
+    }
+
+    bool Create() { return m_frame.CreateFrame(RECT{100, 100, 650, 520}) != nullptr; }
+    HWND Tree() { return m_frame.PageTree().GetTree(); }
+    std::wstring Pane(int pane) { return m_frame.StatusBar().GetPaneText(pane); }
+
+    std::wstring m_placementKey;
+    KorvelCplClient m_client;
+    WnPostWindowMessageThread m_thread;
+    CplCommandLine m_commandLine{L"quillocpl.exe -notray"};
+    MainFrame m_frame;
+};
+
+class MainFrameTest : public InProcessSimTest
+{
+protected:
+    void SetUp() override
+    {
+        InProcessSimTest::SetUp();
+        Control("plug serial=CPL1");
+        Control("plug serial=CPL2 echo=1");
+        Control("rate 48000");
+    }
+
+    void TearDown() override
+    {
+        m_ui.reset();
+        InProcessSimTest::TearDown();
+    }
+
+    FrameUnderTest& CreateFrame()
+    {
+        m_ui = std::make_unique<FrameUnderTest>();
+        EXPECT_TRUE(m_ui->Create());
+        return *m_ui;
+    }
+
+    std::unique_ptr<FrameUnderTest> m_ui;
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, TwoDevicesTheSecondWithEchoGiveTheFixedItemsAndThreeDeviceChildren)
+{
+    FrameUnderTest& ui = CreateFrame();
+    ASSERT_TRUE(ui.m_client.IsOpen());
+    EXPECT_TRUE(ui.m_thread.IsRunning());
+    HWND tree = ui.Tree();
+    EXPECT_TRUE(IsWindowEnabled(tree));
+    EXPECT_EQ(ChildTexts(tree, nullptr),
+              (std::vector<std::wstring>{L"Sample Rate", L"Buffer Settings", L"Devices",
+                                         L"ASIO IN Channels", L"ASIO OUT Channels",
+                                         L"Status Info", L"Driver Info"}));
+    HTREEITEM devices = FindRootItem(tree, L"Devices");
+    ASSERT_NE(devices, nullptr);
+    EXPECT_EQ(ChildTexts(tree, devices),
+              (std::vector<std::wstring>{L"quillo", L"quillo", L"Plugin1"}));
+    EXPECT_EQ(ui.m_frame.DevicePageCount(), 2u);
+    EXPECT_EQ(ui.m_frame.PluginPageCount(), 1u);
+    // Each device's page is found by its key.
+    for (size_t i = 0; i < ui.m_client.DeviceCount(); ++i) {
+        EXPECT_NE(ui.m_frame.DevicePageFor(ui.m_client.DeviceAt(i)->Info().key), nullptr) << i;
+    }
+    // The first item is selected and shown; a page is not the "no device" page.
+    EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), L"Sample Rate");
+    EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.PageTree().GetSelectedPage());
+    EXPECT_NE(ui.m_frame.CurrentPage(), ui.m_frame.NoDevicePage());
+
+    // Selecting another item shows its page.
+    HTREEITEM last = TreeView_GetNextSibling(tree, devices);
+    ASSERT_TRUE(TreeView_SelectItem(tree, last));
+    EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.PageTree().GetSelectedPage());
+    EXPECT_TRUE(IsWindowVisible(ui.m_frame.CurrentPage()->GetFormWindow()) ||
+                !IsWindowVisible(ui.m_frame.m_hWnd));
+}
+
+TEST_F(MainFrameTest, StatusBarFollowsTheStreamingStateAndRate)
+{
+    FrameUnderTest& ui = CreateFrame();
+    EXPECT_EQ(ui.Pane(2), L"Current sampling rate: 48.000 kHz");
+    const wchar_t* texts[] = {L"Streaming state: Undefined", L"Streaming state: Down",
+                              L"Streaming state: Ready",     L"Streaming state: Prepared",
+                              L"Streaming state: Running",   L"Streaming state: Error",
+                              L"Streaming not supported on USB 1.1 port."};
+    for (int state = 0; state <= 6; ++state) {
+        Control("state " + std::to_string(state));
+        // The way a real change reaches the frame: a notification, the event
+        // thread's message, the drain.
+        Control("notify " + std::to_string(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED));
+        EXPECT_TRUE(PumpUntil([&] { return ui.Pane(1) == texts[state]; }))
+            << "state " << state << " shows '" << std::string(ui.Pane(1).begin(), ui.Pane(1).end())
+            << "'";
+    }
+    Control("rate 44100");
+    Control("notify " + std::to_string(KORVEL_NOTIFY_SETTINGS_CHANGED));
+    EXPECT_TRUE(PumpUntil([&] { return ui.Pane(2) == L"Current sampling rate: 44.100 kHz"; }))
+        << "the new rate never showed";
+}
+
+TEST_F(MainFrameTest, UnplugOfTheLastDeviceClosesTheConnectionAndPlugReopensIt)
+{
+    FrameUnderTest& ui = CreateFrame();
+    ASSERT_TRUE(ui.m_client.IsOpen());
+    Control("unplug CPL1");
+    // The service tells the panels after the device list changed.
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICES_CHANGED));
+    ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 1; }))
+        << "the first device's page never went";
+    EXPECT_TRUE(ui.m_client.IsOpen()) << "one device is left";
+    EXPECT_EQ(ChildTexts(ui.Tree(), FindRootItem(ui.Tree(), L"Devices")),
+              (std::vector<std::wstring>{L"quillo", L"Plugin0"}));
+
+    Control("unplug CPL2");
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICES_CHANGED));
+    ASSERT_TRUE(PumpUntil([&] { return !ui.m_client.IsOpen(); }))
+        << "the connection stayed open without devices";
+    EXPECT_FALSE(ui.m_thread.IsRunning());
+    EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.NoDevicePage());
+    EXPECT_EQ(TreeView_GetCount(ui.Tree()), 0u);
+    EXPECT_FALSE(IsWindowEnabled(ui.Tree()));
+    EXPECT_EQ(ui.Pane(1), L"Driver not available.");
+    EXPECT_EQ(ui.Pane(2), L"");
+    EXPECT_EQ(ui.m_frame.DevicePageCount(), 0u);
+
+    // A device interface arrives: the connection opens again; the tree
+    // follows when the driver reports the device set.
+    Control("plug serial=CPL3");
+    DEV_BROADCAST_DEVICEINTERFACE_W arrival{};
+    arrival.dbcc_size = sizeof(arrival);
+    arrival.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    arrival.dbcc_name[0] = L'\\';
+    SendMessageW(ui.m_frame.m_hWnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(&arrival));
+    EXPECT_TRUE(ui.m_client.IsOpen());
+    EXPECT_TRUE(ui.m_thread.IsRunning());
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICES_CHANGED));
+    ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 1; }))
+        << "the tree was not rebuilt after the arrival";
+    EXPECT_TRUE(IsWindowEnabled(ui.Tree()));
+    EXPECT_NE(ui.Pane(1), L"Driver not available.");
+}
+
+TEST_F(MainFrameTest, DeviceNotificationsWithAWrongPayloadOrAnUnknownKeyChangeNothing)
+{
+    FrameUnderTest& ui = CreateFrame();
+    HWND tree = ui.Tree();
+    const UINT count = TreeView_GetCount(tree);
+    FormBase* current = ui.m_frame.CurrentPage();
+    const uint32_t codes[] = {KORVEL_NOTIFY_DEVICE_STATUS_CHANGED, KORVEL_NOTIFY_MIXER_PINS_CHANGED,
+                              KORVEL_NOTIFY_MIXER_GAINS_CHANGED,
+                              KORVEL_NOTIFY_MIXER_WEIGHTS_CHANGED, 0xFFFFFFFFu};
+    const KorvelDeviceKey unknown{0xDEAD, 0xBEEF};
+    const KorvelDeviceKey known = ui.m_client.DeviceAt(0)->Info().key;
+    for (uint32_t code : codes) {
+        KorvelMessage event{};
+        event.Init(KORVEL_MSG_TYPE_NOTIFICATION, code);
+        ui.m_frame.DispatchDriverEvent(event); // no payload
+        ASSERT_EQ(event.SetPayload(&unknown, sizeof(unknown)), 0u);
+        ui.m_frame.DispatchDriverEvent(event);
+        ASSERT_EQ(event.SetPayload(&known, 4), 0u); // half a key
+        ui.m_frame.DispatchDriverEvent(event);
+        uint8_t longer[KORVEL_MSG_MAX_PAYLOAD]{};
+        ASSERT_EQ(event.SetPayload(longer, sizeof(longer)), 0u);
+        ui.m_frame.DispatchDriverEvent(event);
+        // A damaged record whose stated length exceeds the payload.
+        event.payloadLength = 0xFFFFFFFFu;
+        ui.m_frame.DispatchDriverEvent(event);
+    }
+    EXPECT_EQ(TreeView_GetCount(tree), count);
+    EXPECT_EQ(ui.m_frame.CurrentPage(), current);
+    EXPECT_TRUE(ui.m_client.IsOpen());
+    EXPECT_EQ(ui.m_frame.DevicePageCount(), 2u);
+    // The same through the simulator: the event thread and the drain.
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICE_STATUS_CHANGED));
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICE_STATUS_CHANGED) + " CPL2");
+    Control("notify " + std::to_string(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED));
+    Control("state 4");
+    Control("notify " + std::to_string(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED));
+    EXPECT_TRUE(PumpUntil([&] { return ui.Pane(1) == L"Streaming state: Running"; }))
+        << "the notifications after the device-addressed ones were not handled";
+    EXPECT_EQ(TreeView_GetCount(tree), count);
+}
+
+// No simulator answers: the frame runs in its not-connected state.
+TEST(MainFrameWithoutDriverTest, ShowsTheNoDevicePageAndDriverNotAvailable)
+{
+    SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, ScriptedPipeServer::UniqueNamespace().c_str());
+    {
+        FrameUnderTest ui;
+        ASSERT_TRUE(ui.Create());
+        EXPECT_FALSE(ui.m_client.IsOpen());
+        EXPECT_FALSE(ui.m_thread.IsRunning());
+        EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.NoDevicePage());
+        EXPECT_EQ(TreeView_GetCount(ui.Tree()), 0u);
+        EXPECT_FALSE(IsWindowEnabled(ui.Tree()));
+        EXPECT_EQ(ui.Pane(1), L"Driver not available.");
+        EXPECT_EQ(ui.Pane(2), L"");
+        // An arrival with an empty interface name, or another event, does nothing.
+        DEV_BROADCAST_DEVICEINTERFACE_W arrival{};
+        arrival.dbcc_size = sizeof(arrival);
+        arrival.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        SendMessageW(ui.m_frame.m_hWnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                     reinterpret_cast<LPARAM>(&arrival));
+        SendMessageW(ui.m_frame.m_hWnd, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+        EXPECT_FALSE(ui.m_client.IsOpen());
+        // A message queued from an earlier connection drains nothing.
+        SendMessageW(ui.m_frame.m_hWnd, WM_CPL_DRIVER_EVENT, 0, 0);
+        EXPECT_EQ(ui.Pane(1), L"Driver not available.");
+    }
+    SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr);
+}
