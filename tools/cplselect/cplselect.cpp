@@ -5,6 +5,7 @@
 //
 //   cplselect list      prints "<n> <text>" for every item, depth first
 //   cplselect <n>       selects item n, raises the panel and prints its text
+//   cplselect status    prints the status bar's panes, one a line
 // Exit codes: 0 done, 1 no panel or no such item, 2 usage.
 #include <windows.h>
 
@@ -19,15 +20,32 @@ namespace {
 
 constexpr wchar_t PANEL_CLASS[] = L"{1858C56E-18B4-4dad-A4A9-1BD177D41428}";
 constexpr int PAGE_TREE_ID = 1002;
+constexpr int STATUS_BAR_ID = 0xE801;
 constexpr size_t TEXT_CHARS = 128;
 
-BOOL CALLBACK FindTree(HWND child, LPARAM found)
+struct ChildSearch
 {
-    if (GetDlgCtrlID(child) == PAGE_TREE_ID) {
-        *reinterpret_cast<HWND*>(found) = child;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND child, LPARAM search)
+{
+    auto* wanted = reinterpret_cast<ChildSearch*>(search);
+    if (GetDlgCtrlID(child) == wanted->id) {
+        wanted->found = child;
         return FALSE;
     }
     return TRUE;
+}
+
+HWND FindPanelChild(HWND frame, int id)
+{
+    ChildSearch search{id, nullptr};
+    if (frame != nullptr) {
+        EnumChildWindows(frame, FindChild, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
 }
 
 // Items in the order a reader sees them: each item, then its children.
@@ -39,21 +57,22 @@ void Collect(HWND tree, HTREEITEM item, std::vector<HTREEITEM>& items)
     }
 }
 
-// One TVITEMW and its text buffer in the panel's process.
-class RemoteItemText
+// A request record and a text buffer in the panel's process, for the
+// control messages that take pointers.
+class RemoteText
 {
 public:
-    explicit RemoteItemText(HWND tree)
+    explicit RemoteText(HWND control)
     {
         DWORD pid = 0;
-        GetWindowThreadProcessId(tree, &pid);
+        GetWindowThreadProcessId(control, &pid);
         m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (m_process != nullptr) {
             m_remote = VirtualAllocEx(m_process, nullptr, sizeof(TVITEMW) + TEXT_CHARS * sizeof(wchar_t),
                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         }
     }
-    ~RemoteItemText()
+    ~RemoteText()
     {
         if (m_remote != nullptr) {
             VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
@@ -62,30 +81,50 @@ public:
             CloseHandle(m_process);
         }
     }
-    RemoteItemText(const RemoteItemText&) = delete;
-    RemoteItemText& operator=(const RemoteItemText&) = delete;
+    RemoteText(const RemoteText&) = delete;
+    RemoteText& operator=(const RemoteText&) = delete;
 
-    std::wstring Read(HWND tree, HTREEITEM item) const
+    std::wstring TreeItem(HWND tree, HTREEITEM item) const
     {
         if (m_remote == nullptr) {
             return L"?";
         }
-        auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(m_remote) + sizeof(TVITEMW));
         TVITEMW request{};
         request.mask = TVIF_TEXT;
         request.hItem = item;
-        request.pszText = remoteText;
+        request.pszText = RemoteBuffer();
         request.cchTextMax = static_cast<int>(TEXT_CHARS);
-        wchar_t text[TEXT_CHARS] = {};
         if (!WriteProcessMemory(m_process, m_remote, &request, sizeof(request), nullptr) ||
-            !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(m_remote)) ||
-            !ReadProcessMemory(m_process, remoteText, text, sizeof(text) - sizeof(wchar_t), nullptr)) {
+            !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(m_remote))) {
+            return L"?";
+        }
+        return ReadBuffer();
+    }
+
+    std::wstring StatusPane(HWND statusBar, int pane) const
+    {
+        LRESULT length = SendMessageW(statusBar, SB_GETTEXTLENGTHW, pane, 0);
+        if (m_remote == nullptr || LOWORD(length) >= TEXT_CHARS) {
+            return L"?";
+        }
+        SendMessageW(statusBar, SB_GETTEXTW, pane, reinterpret_cast<LPARAM>(RemoteBuffer()));
+        return ReadBuffer();
+    }
+
+private:
+    wchar_t* RemoteBuffer() const
+    {
+        return reinterpret_cast<wchar_t*>(static_cast<char*>(m_remote) + sizeof(TVITEMW));
+    }
+    std::wstring ReadBuffer() const
+    {
+        wchar_t text[TEXT_CHARS] = {};
+        if (!ReadProcessMemory(m_process, RemoteBuffer(), text, sizeof(text) - sizeof(wchar_t), nullptr)) {
             return L"?";
         }
         return text;
     }
 
-private:
     HANDLE m_process = nullptr;
     void* m_remote = nullptr;
 };
@@ -102,24 +141,33 @@ void Print(size_t index, const std::wstring& text)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: cplselect list | cplselect <item number>\n");
+        std::fprintf(stderr, "usage: cplselect list | status | <item number>\n");
         return 2;
     }
     HWND frame = FindWindowW(PANEL_CLASS, nullptr);
-    HWND tree = nullptr;
-    if (frame != nullptr) {
-        EnumChildWindows(frame, FindTree, reinterpret_cast<LPARAM>(&tree));
+    if (std::wcscmp(argv[1], L"status") == 0) {
+        HWND statusBar = FindPanelChild(frame, STATUS_BAR_ID);
+        if (statusBar == nullptr) {
+            std::fprintf(stderr, "cplselect: no control panel with a status bar is running\n");
+            return 1;
+        }
+        RemoteText texts(statusBar);
+        for (int pane = 1; pane <= 2; ++pane) {
+            Print(static_cast<size_t>(pane), texts.StatusPane(statusBar, pane));
+        }
+        return 0;
     }
+    HWND tree = FindPanelChild(frame, PAGE_TREE_ID);
     if (tree == nullptr) {
         std::fprintf(stderr, "cplselect: no control panel with a page tree is running\n");
         return 1;
     }
     std::vector<HTREEITEM> items;
     Collect(tree, TreeView_GetRoot(tree), items);
-    RemoteItemText texts(tree);
+    RemoteText texts(tree);
     if (std::wcscmp(argv[1], L"list") == 0) {
         for (size_t i = 0; i < items.size(); ++i) {
-            Print(i, texts.Read(tree, items[i]));
+            Print(i, texts.TreeItem(tree, items[i]));
         }
         return 0;
     }
@@ -131,6 +179,6 @@ int wmain(int argc, wchar_t** argv)
     }
     TreeView_SelectItem(tree, items[index]);
     SetForegroundWindow(frame);
-    Print(index, texts.Read(tree, items[index]));
+    Print(index, texts.TreeItem(tree, items[index]));
     return 0;
 }
