@@ -82,6 +82,11 @@ protected:
     WtlSplitterWindow splitter;
 };
 
+void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    ::EndMenu();
+}
+
 } // namespace
 
 TEST_F(FrameTest, LayoutStacksRebarClientAndStatusBar)
@@ -134,7 +139,7 @@ TEST_F(FrameTest, CommandBarShowsTopLevelMenuItemsAndOpensThem)
     EXPECT_EQ(::GetParent(commandBar), rebar.m_hWnd);
 
     // The popup's modal loop ends when the menu is cancelled from a timer.
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { ::EndMenu(); });
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 200, EndMenuTimer);
     EXPECT_TRUE(commandBar.OpenMenu(0));
     ::KillTimer(nullptr, timer);
     EXPECT_FALSE(commandBar.OpenMenu(5));
