@@ -53,7 +53,7 @@ void CopyText(wchar_t* field, size_t chars, const std::wstring& text)
 SimDevice::SimDevice(const SimDeviceConfig& config, KorvelDeviceKey key, SimNotifier& notifier,
                      SimSavedVolumeStore& volumes)
     : m_config(config), m_key(key), m_notifier(notifier), m_volumes(volumes),
-      m_mixer(LayoutOf(config)), m_echo(config.analogOut + SimDeviceConfig::SPDIF_CHANNELS)
+      m_mixer(LayoutOf(config)), m_echo(config.EchoChannels())
 {
 }
 

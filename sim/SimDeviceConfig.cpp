@@ -179,6 +179,12 @@ bool SimDeviceConfig::ApplyOption(const std::string& key, const std::string& val
         ok = ParseEvenCount(value, MAX_VIRTUAL, virtualIn);
     } else if (key == "pcm-out") {
         ok = ParseBool(value, pcmOutputs);
+    } else if (key == "echo-channels") {
+        uint32_t count = 0;
+        ok = SimWords::ParseU32(value, count);
+        if (ok) {
+            echoChannels = count;
+        }
     } else if (key == "rates") {
         return ParseRates(value, error);
     } else {

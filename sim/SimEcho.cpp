@@ -3,8 +3,11 @@
 #include "KorvelStatus.h"
 #include "SimRequestIo.h"
 
+#include <algorithm>
+
 SimEcho::SimEcho(uint32_t outputChannels)
-    : m_channels(outputChannels), m_delay(outputChannels, 0), m_amplification(outputChannels, 0)
+    : m_channels(outputChannels), m_delay(std::min(outputChannels, MAX_STORED_CHANNELS), 0),
+      m_amplification(m_delay.size(), 0)
 {
 }
 
@@ -15,7 +18,7 @@ uint32_t SimEcho::CheckPairs(const KorvelEchoRecord& record) const
         return KORVEL_STATUS_INVALID_PARAMETER;
     }
     for (uint32_t k = 0; k < record.value; ++k) {
-        if (record.pairs[k].channel >= m_channels) {
+        if (record.pairs[k].channel >= m_delay.size()) {
             return KORVEL_STATUS_INVALID_PARAMETER;
         }
     }
@@ -89,7 +92,7 @@ void SimEcho::Dump(const std::string& prefix, std::vector<std::string>& lines) c
 {
     std::string delays;
     std::string amplifications;
-    for (uint32_t c = 0; c < m_channels; ++c) {
+    for (size_t c = 0; c < m_delay.size(); ++c) {
         delays += (c == 0 ? "" : ",") + std::to_string(m_delay[c]);
         amplifications += (c == 0 ? "" : ",") + std::to_string(m_amplification[c]);
     }

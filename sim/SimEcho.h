@@ -16,6 +16,10 @@ public:
     static constexpr uint32_t MAX_DELAY_MS = 500;
     static constexpr uint32_t MAX_AMPLIFICATION = 1000;
 
+    // Values are kept for at most this many channels (every channel a full
+    // block of pairs can name); a larger reported count is answered as it is.
+    static constexpr uint32_t MAX_STORED_CHANNELS = 2 * KORVEL_ECHO_MAX_PAIRS;
+
     explicit SimEcho(uint32_t outputChannels);
 
     uint32_t Get(SimRequest& r) const;
@@ -31,7 +35,7 @@ public:
 private:
     uint32_t CheckPairs(const KorvelEchoRecord& record) const;
 
-    uint32_t m_channels;
+    uint32_t m_channels; // reported
     std::vector<uint32_t> m_delay;
     std::vector<uint32_t> m_amplification;
     KorvelEchoRecord m_lastSet{};

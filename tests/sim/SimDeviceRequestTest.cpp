@@ -308,6 +308,29 @@ TEST_F(SimModelFixture, EchoBlockOnlyOnEchoDevices)
     EXPECT_TRUE(DumpHas("dev.1.echo.sets=1"));
 }
 
+// A device may report any echo channel count (a broken one too); values are
+// kept only for the channels one block can name.
+TEST_F(SimModelFixture, EchoChannelCountAsConfiguredWithBoundedStorage)
+{
+    ASSERT_EQ(Control("plug echo=1 echo-channels=4294967295").rfind("OK", 0), 0u);
+    ASSERT_EQ(Control("plug echo=1 echo-channels=1").rfind("OK", 0), 0u);
+    EXPECT_EQ(Control("plug echo=1 echo-channels=-1").rfind("ERR", 0), 0u);
+    KorvelEchoRecord record{};
+    record.selector = KORVEL_ECHO_OUTPUT_CHANNELS;
+    EXPECT_EQ(As<KorvelEchoRecord>(Device(0, IOCTL_KORVEL_GET_ECHO, &record, 520, 520)).value,
+              0xFFFFFFFFu);
+    EXPECT_EQ(As<KorvelEchoRecord>(Device(1, IOCTL_KORVEL_GET_ECHO, &record, 520, 520)).value, 1u);
+
+    KorvelEchoRecord last{KORVEL_ECHO_DELAY, 1, {{127, 7}}};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_ECHO, &last, 520, 0).status, 0u);
+    KorvelEchoRecord beyond{KORVEL_ECHO_DELAY, 1, {{128, 7}}};
+    EXPECT_EQ(Device(0, IOCTL_KORVEL_SET_ECHO, &beyond, 520, 0).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+    KorvelEchoRecord second{KORVEL_ECHO_DELAY, 1, {{1, 7}}};
+    EXPECT_EQ(Device(1, IOCTL_KORVEL_SET_ECHO, &second, 520, 0).status,
+              KORVEL_STATUS_INVALID_PARAMETER);
+}
+
 TEST_F(SimModelFixture, WhatTheServiceSentIsKeptForInspection)
 {
     ASSERT_EQ(Control("plug kind2=1").rfind("OK", 0), 0u);
