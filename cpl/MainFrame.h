@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DeviceNotificationList.h"
+#include "FormPlugin.h"
 #include "FormSelection.h"
 #include "FormStaticText.h"
 #include "KorvelArrivalWaiter.h"
@@ -103,10 +104,9 @@ protected:
     void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
-    // Placeholders until the device, status and settings pages exist: each
-    // is one text page under its tree text.
+    // A placeholder until the device page exists: one text page.
     using DevicePage = FormStaticText;
-    using PluginPage = FormStaticText;
+    using PluginPage = FormPlugin;
 
     struct KeyOrder
     {
