@@ -442,7 +442,8 @@ void MainFrame::AddDevicePages()
         if ((info.flags & KORVEL_DEVICE_FLAG_ECHO) != 0) {
             wchar_t text[32];
             std::swprintf(text, 32, L"Plugin%u", static_cast<unsigned>(i));
-            auto plugin = std::make_unique<PluginPage>(m_client, m_hWnd, info.key.word0, info.key.word1);
+            auto plugin = std::make_unique<PluginPage>(m_client, m_hWnd, info.key.word0,
+                                                       info.key.word1);
             plugin->CreateForm(m_instance, m_splitter.m_hWnd);
             m_pageTree.AddPage(text, plugin.get(), &m_devicesPage, IMAGE_DEVICES);
             m_pluginPages.push_back(std::move(plugin));

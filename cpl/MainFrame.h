@@ -104,8 +104,7 @@ protected:
     void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
-    // Placeholders until the device, status and settings pages exist: each
-    // is one text page under its tree text.
+    // A placeholder until the device page exists: one text page.
     using DevicePage = FormStaticText;
     using PluginPage = FormPlugin;
 
