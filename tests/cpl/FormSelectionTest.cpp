@@ -5,21 +5,10 @@
 #include <gtest/gtest.h>
 
 using cpl_test::TestInstance;
+using cpl_test::TreeItemText;
 using cpl_test::WtlTestHost;
 
 namespace {
-
-std::wstring ItemText(HWND tree, HTREEITEM item)
-{
-    wchar_t text[64]{};
-    TVITEMW data{};
-    data.mask = TVIF_TEXT | TVIF_HANDLE;
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = 64;
-    TreeView_GetItem(tree, &data);
-    return text;
-}
 
 // The tree pane in a host window standing in for the splitter, with text
 // pages as the pages it lists.
@@ -66,13 +55,13 @@ TEST_F(FormSelectionTest, PagesFormTheTreeUnderTheirParents)
     EXPECT_FALSE(selection.AddPage(L"none", nullptr, nullptr, 0));
 
     HTREEITEM first = TreeView_GetRoot(tree);
-    EXPECT_EQ(ItemText(tree, first), L"Sample Rate");
+    EXPECT_EQ(TreeItemText(tree, first), L"Sample Rate");
     HTREEITEM second = TreeView_GetNextSibling(tree, first);
-    EXPECT_EQ(ItemText(tree, second), L"Devices");
+    EXPECT_EQ(TreeItemText(tree, second), L"Devices");
     HTREEITEM child = TreeView_GetChild(tree, second);
-    EXPECT_EQ(ItemText(tree, child), L"quillo");
+    EXPECT_EQ(TreeItemText(tree, child), L"quillo");
     EXPECT_TRUE(TreeView_GetItemState(tree, second, TVIS_EXPANDED) & TVIS_EXPANDED);
-    EXPECT_EQ(ItemText(tree, TreeView_GetNextSibling(tree, second)), L"Plugin0");
+    EXPECT_EQ(TreeItemText(tree, TreeView_GetNextSibling(tree, second)), L"Plugin0");
 
     TVITEMW data{};
     data.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;

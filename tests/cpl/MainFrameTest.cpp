@@ -25,29 +25,18 @@
 #include <vector>
 
 using cpl_test::TestInstance;
+using cpl_test::TreeItemText;
 
 namespace {
 
 constexpr DWORD kWaitMs = 10000; // far beyond a notification's way on a loaded machine
-
-std::wstring ItemText(HWND tree, HTREEITEM item)
-{
-    wchar_t text[64]{};
-    TVITEMW data{};
-    data.mask = TVIF_TEXT | TVIF_HANDLE;
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = 64;
-    TreeView_GetItem(tree, &data);
-    return text;
-}
 
 std::vector<std::wstring> ChildTexts(HWND tree, HTREEITEM parent)
 {
     std::vector<std::wstring> texts;
     HTREEITEM item = parent == nullptr ? TreeView_GetRoot(tree) : TreeView_GetChild(tree, parent);
     for (; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
-        texts.push_back(ItemText(tree, item));
+        texts.push_back(TreeItemText(tree, item));
     }
     return texts;
 }
@@ -56,7 +45,7 @@ HTREEITEM FindRootItem(HWND tree, const std::wstring& text)
 {
     for (HTREEITEM item = TreeView_GetRoot(tree); item != nullptr;
          item = TreeView_GetNextSibling(tree, item)) {
-        if (ItemText(tree, item) == text) {
+        if (TreeItemText(tree, item) == text) {
             return item;
         }
     }
@@ -167,7 +156,7 @@ TEST_F(MainFrameTest, TwoDevicesTheSecondWithEchoGiveTheFixedItemsAndThreeDevice
         EXPECT_NE(ui.m_frame.DevicePageFor(ui.m_client.DeviceAt(i)->Info().key), nullptr) << i;
     }
     // The first item is selected and shown; a page is not the "no device" page.
-    EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), L"Sample Rate");
+    EXPECT_EQ(TreeItemText(tree, TreeView_GetSelection(tree)), L"Sample Rate");
     EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.PageTree().GetSelectedPage());
     EXPECT_NE(ui.m_frame.CurrentPage(), ui.m_frame.NoDevicePage());
 

@@ -43,4 +43,16 @@ bool WtlTestHost::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+std::wstring TreeItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[64]{};
+    TVITEMW data{};
+    data.mask = TVIF_TEXT | TVIF_HANDLE;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = 64;
+    TreeView_GetItem(tree, &data);
+    return text;
+}
+
 } // namespace cpl_test

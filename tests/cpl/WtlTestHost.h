@@ -3,12 +3,18 @@
 // records the notifications and commands that reach it.
 #include "WtlWindowImpl.h"
 
+#include <commctrl.h>
+
+#include <string>
 #include <vector>
 
 namespace cpl_test {
 
 // The test program's instance, with the common controls initialised once.
 HINSTANCE TestInstance();
+
+// The text of a tree item (up to 63 characters).
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
 class WtlTestHost : public WtlWindowImpl
 {
