@@ -1,0 +1,143 @@
+// cplbench.exe: control-panel figures, each beside the bare mechanism it
+// rests on, measured in the same run against a simulator in this process
+// with two devices:
+//   (a) start-up: quillocpl.exe from process start to its frame shown with
+//       the page tree filled, beside cplbench_window.exe from process start
+//       to its window shown;
+//   (b) driver-event latency: a sample-rate notification to the return of
+//       the main frame's handler (frame in this process), beside a bare
+//       cross-process event wake-up.
+// A program that prints its figures; not a test. --quick runs shorter.
+#include "BenchClock.h"
+#include "BenchFrameEvents.h"
+#include "BenchStartup.h"
+#include "BenchWakeup.h"
+#include "HostAsioText.h"
+#include "KorvelLinkFrame.h"
+#include "MainFrame.h"
+#include "SimServer.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t DEVICES = 2;
+constexpr const wchar_t* WINDOW_CLASS = L"QuilloBenchWindow";
+
+struct Settings
+{
+    size_t starts = 10;
+    size_t events = 500;
+    size_t wakeups = 2000;
+};
+
+std::wstring Quoted(const char* unixPath)
+{
+    return L"\"" + HostAsioText::WindowsPath(unixPath) + L"\"";
+}
+
+void PrintRow(const char* what, const std::vector<double>& samples, const char* format)
+{
+    std::printf(format, what, samples.size(), Percentile(samples, 0.0), Percentile(samples, 0.5),
+                Percentile(samples, 1.0));
+}
+
+void PrintStartup(const Settings& settings)
+{
+    std::printf("(a) start-up, %zu runs each, alternating\n", settings.starts);
+    std::vector<double> panelMs, windowMs;
+    std::string error;
+    const auto panelReady = [](HWND frame) { return BenchStartup::PanelTreeFilled(frame, DEVICES); };
+    const auto shown = [](HWND) { return true; };
+    for (size_t i = 0; i < settings.starts; ++i) {
+        double ms = 0;
+        if (!BenchStartup::Measure(Quoted(QUILLOCPL_EXE_PATH), MainFrame::WINDOW_CLASS_NAME,
+                                   panelReady, ms, error)) {
+            std::printf("    quillocpl.exe failed: %s\n", error.c_str());
+            return;
+        }
+        panelMs.push_back(ms);
+        if (!BenchStartup::Measure(Quoted(CPLBENCH_WINDOW_EXE_PATH), WINDOW_CLASS, shown, ms,
+                                   error)) {
+            std::printf("    cplbench_window.exe failed: %s\n", error.c_str());
+            return;
+        }
+        windowMs.push_back(ms);
+    }
+    const char* row = "    %-40s %5zu %8.1f %8.1f %8.1f\n";
+    std::printf("    %-40s %5s %8s %8s %8s\n", "", "runs", "min ms", "med ms", "max ms");
+    PrintRow("quillocpl.exe: start -> tree filled", panelMs, row);
+    PrintRow("bare window program: start -> shown", windowMs, row);
+    const double window50 = Percentile(windowMs, 0.5);
+    std::printf("    ratio at the median: %.2f\n\n",
+                window50 > 0 ? Percentile(panelMs, 0.5) / window50 : 0.0);
+}
+
+void PrintEvents(SimServer& sim, const Settings& settings)
+{
+    std::printf("(b) driver-event latency, %zu notifications\n", settings.events);
+    std::vector<double> frameUs, wakeUs;
+    std::string error;
+    const auto control = [&sim](const std::string& line) { return sim.Control(line); };
+    if (!BenchFrameEvents::Measure(control, settings.events, 2, frameUs, error)) {
+        std::printf("    frame failed: %s\n", error.c_str());
+        return;
+    }
+    if (!BenchWakeup::Measure(settings.wakeups, 1, wakeUs, error)) {
+        std::printf("    bare wake-up failed: %s\n", error.c_str());
+        return;
+    }
+    const char* row = "    %-40s %8zu %8.1f %8.1f %8.1f\n";
+    std::printf("    %-40s %8s %8s %8s %8s\n", "", "samples", "p50 us", "p99 us", "max us");
+    std::printf(row, "notify 3011 -> frame's handler done", frameUs.size(),
+                Percentile(frameUs, 0.5), Percentile(frameUs, 0.99), Percentile(frameUs, 1.0));
+    std::printf(row, "bare SetEvent -> wait returns", wakeUs.size(), Percentile(wakeUs, 0.5),
+                Percentile(wakeUs, 0.99), Percentile(wakeUs, 1.0));
+    const double wake50 = Percentile(wakeUs, 0.5), wake99 = Percentile(wakeUs, 0.99);
+    std::printf("    ratio at p50: %.2f, at p99: %.2f\n",
+                wake50 > 0 ? Percentile(frameUs, 0.5) / wake50 : 0.0,
+                wake99 > 0 ? Percentile(frameUs, 0.99) / wake99 : 0.0);
+}
+
+} // namespace
+
+int main()
+{
+    const std::vector<std::wstring> args = HostAsioText::CommandLineArgs();
+    if (args.size() == 4 && args[1] == L"--wake-child") {
+        return BenchWakeup::RunChild(args[2], static_cast<size_t>(_wtoi(args[3].c_str())));
+    }
+    Settings settings;
+    if (args.size() == 2 && args[1] == L"--quick") {
+        settings = {3, 100, 500};
+    } else if (args.size() != 1) {
+        std::fprintf(stderr, "usage: cplbench [--quick]\n");
+        return 2;
+    }
+    if (FindWindowW(MainFrame::WINDOW_CLASS_NAME, nullptr) != nullptr) {
+        std::fprintf(stderr, "cplbench: a control panel is already running\n");
+        return 1;
+    }
+    SimServer sim;
+    SimServerOptions options;
+    options.nameSpace = L"quillo-cplbench-" + std::to_wstring(GetCurrentProcessId());
+    options.devices = DEVICES;
+    if (sim.Start(options) != 0) {
+        std::fprintf(stderr, "cplbench: the simulator did not start\n");
+        return 1;
+    }
+    // The panels started here and the frame in this process find it by this name.
+    SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, options.nameSpace.c_str());
+    std::printf("cplbench: the control panel against a simulator with %zu devices%s\n\n", DEVICES,
+                settings.starts < 10 ? " (quick)" : "");
+    std::fflush(stdout);
+    PrintStartup(settings);
+    std::fflush(stdout);
+    PrintEvents(sim, settings);
+    sim.Stop();
+    return 0;
+}
