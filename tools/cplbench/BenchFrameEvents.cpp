@@ -32,8 +32,9 @@ void Pump(DWORD ms)
 }
 
 // Dispatches messages until the frame's driver-event message has been
-// handled; false after the limit.
-bool PumpUntilDriverEvent(HWND frame)
+// handled; false after the limit. `receivedUs` is when it was taken from
+// the queue, before its handler ran.
+bool PumpUntilDriverEvent(HWND frame, double& receivedUs)
 {
     const ULONGLONG end = GetTickCount64() + EVENT_LIMIT_MS;
     while (GetTickCount64() < end) {
@@ -42,9 +43,13 @@ bool PumpUntilDriverEvent(HWND frame)
         }
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const bool driverEvent = msg.message == WM_CPL_DRIVER_EVENT && msg.hwnd == frame;
+            if (driverEvent) {
+                receivedUs = NowUs();
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
-            if (msg.message == WM_CPL_DRIVER_EVENT && msg.hwnd == frame) {
+            if (driverEvent) {
                 return true;
             }
         }
@@ -84,7 +89,7 @@ public:
 } // namespace
 
 bool BenchFrameEvents::Measure(const Control& control, size_t count, unsigned spacingMs,
-                               std::vector<double>& latenciesUs, std::string& error)
+                               Samples& samples, std::string& error)
 {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES |
                                                         ICC_TREEVIEW_CLASSES | ICC_WIN95_CLASSES};
@@ -97,7 +102,7 @@ bool BenchFrameEvents::Measure(const Control& control, size_t count, unsigned sp
     rig.m_frame.ShowWindow(SW_SHOW);
     Pump(200);
     const std::string notify = "notify " + std::to_string(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED);
-    latenciesUs.clear();
+    samples = {};
     for (size_t i = 0; i < count; ++i) {
         const bool odd = (i % 2) != 0;
         const std::string rate = odd ? "44100" : "48000";
@@ -113,11 +118,13 @@ bool BenchFrameEvents::Measure(const Control& control, size_t count, unsigned sp
             error = "the simulator refused the notification";
             return false;
         }
-        if (!PumpUntilDriverEvent(rig.m_frame.m_hWnd)) {
+        double received = 0;
+        if (!PumpUntilDriverEvent(rig.m_frame.m_hWnd, received)) {
             error = "the frame's driver-event message never came";
             return false;
         }
-        latenciesUs.push_back(NowUs() - start);
+        samples.handledUs.push_back(NowUs() - start);
+        samples.receivedUs.push_back(received - start);
         if (rig.m_frame.StatusBar().GetPaneText(RATE_PANE) != shown) {
             error = "the status bar did not show the rate " + rate + " after the event";
             return false;

@@ -16,7 +16,14 @@ public:
     // The simulator's control command runner.
     using Control = std::function<std::string(const std::string& line)>;
 
-    // `count` samples, each after about `spacingMs`; microseconds each.
+    // Microseconds from the broadcast, per sample.
+    struct Samples
+    {
+        std::vector<double> receivedUs; // the message taken from the queue
+        std::vector<double> handledUs;  // its handler returned
+    };
+
+    // `count` samples, each after about `spacingMs`.
     static bool Measure(const Control& control, size_t count, unsigned spacingMs,
-                        std::vector<double>& latenciesUs, std::string& error);
+                        Samples& samples, std::string& error);
 };

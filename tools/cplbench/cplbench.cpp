@@ -77,13 +77,20 @@ void PrintStartup(const Settings& settings)
                 window50 > 0 ? Percentile(panelMs, 0.5) / window50 : 0.0);
 }
 
+void PrintLatencyRow(const char* what, const std::vector<double>& us)
+{
+    std::printf("    %-40s %8zu %8.1f %8.1f %8.1f\n", what, us.size(), Percentile(us, 0.5),
+                Percentile(us, 0.99), Percentile(us, 1.0));
+}
+
 void PrintEvents(SimServer& sim, const Settings& settings)
 {
     std::printf("(b) driver-event latency, %zu notifications\n", settings.events);
-    std::vector<double> frameUs, wakeUs;
+    BenchFrameEvents::Samples frame;
+    std::vector<double> wakeUs;
     std::string error;
     const auto control = [&sim](const std::string& line) { return sim.Control(line); };
-    if (!BenchFrameEvents::Measure(control, settings.events, 2, frameUs, error)) {
+    if (!BenchFrameEvents::Measure(control, settings.events, 2, frame, error)) {
         std::printf("    frame failed: %s\n", error.c_str());
         return;
     }
@@ -91,12 +98,11 @@ void PrintEvents(SimServer& sim, const Settings& settings)
         std::printf("    bare wake-up failed: %s\n", error.c_str());
         return;
     }
-    const char* row = "    %-40s %8zu %8.1f %8.1f %8.1f\n";
     std::printf("    %-40s %8s %8s %8s %8s\n", "", "samples", "p50 us", "p99 us", "max us");
-    std::printf(row, "notify 3011 -> frame's handler done", frameUs.size(),
-                Percentile(frameUs, 0.5), Percentile(frameUs, 0.99), Percentile(frameUs, 1.0));
-    std::printf(row, "bare SetEvent -> wait returns", wakeUs.size(), Percentile(wakeUs, 0.5),
-                Percentile(wakeUs, 0.99), Percentile(wakeUs, 1.0));
+    const std::vector<double>& frameUs = frame.handledUs;
+    PrintLatencyRow("notify 3011 -> frame's handler done", frameUs);
+    PrintLatencyRow("  of which: -> message taken", frame.receivedUs);
+    PrintLatencyRow("bare SetEvent -> wait returns", wakeUs);
     const double wake50 = Percentile(wakeUs, 0.5), wake99 = Percentile(wakeUs, 0.99);
     std::printf("    ratio at p50: %.2f, at p99: %.2f\n",
                 wake50 > 0 ? Percentile(frameUs, 0.5) / wake50 : 0.0,
