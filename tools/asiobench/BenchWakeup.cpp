@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cwchar>
 
 namespace {
 
@@ -103,6 +104,15 @@ bool BenchWakeup::Measure(size_t count, unsigned spacingMs, std::vector<double>&
         latenciesUs.push_back(static_cast<double>(shared.times[i] - sent[i]) * 1e6 /
                               static_cast<double>(frequency.QuadPart));
     }
+    return true;
+}
+
+bool BenchWakeup::RunChildIfAsked(const std::vector<std::wstring>& args, int& exitCode)
+{
+    if (args.size() != 4 || args[1] != L"--wake-child") {
+        return false;
+    }
+    exitCode = RunChild(args[2], static_cast<size_t>(_wtoi(args[3].c_str())));
     return true;
 }
 

@@ -13,6 +13,10 @@ public:
     // --wake-child NAME COUNT), each after about `spacingMs`; microseconds each.
     static bool Measure(size_t count, unsigned spacingMs, std::vector<double>& latenciesUs,
                         std::string& error);
-    // The child's side; the program's exit code.
+    // The child's side, when the program's arguments are "--wake-child NAME
+    // COUNT": true with the program's exit code; false for other arguments.
+    static bool RunChildIfAsked(const std::vector<std::wstring>& args, int& exitCode);
+
+private:
     static int RunChild(const std::wstring& name, size_t count);
 };

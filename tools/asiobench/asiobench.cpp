@@ -118,8 +118,9 @@ void PrintStable(const Settings& settings)
 int main()
 {
     const std::vector<std::wstring> args = HostAsioText::CommandLineArgs();
-    if (args.size() == 4 && args[1] == L"--wake-child") {
-        return BenchWakeup::RunChild(args[2], static_cast<size_t>(_wtoi(args[3].c_str())));
+    int childExit = 0;
+    if (BenchWakeup::RunChildIfAsked(args, childExit)) {
+        return childExit;
     }
     Settings settings;
     if (args.size() == 2 && args[1] == L"--quick") {

@@ -2,6 +2,7 @@
 
 #include "BenchClock.h"
 #include "HostChildProcess.h"
+#include "PanelWindow.h"
 
 #include <commctrl.h>
 
@@ -10,25 +11,8 @@ namespace {
 constexpr DWORD READY_LIMIT_MS = 30000; // a start under a loaded Wine can take seconds
 constexpr DWORD END_LIMIT_MS = 10000;
 constexpr UINT ASK_LIMIT_MS = 1000;     // one question to the started program
-constexpr int PAGE_TREE_ID = 1002;
 constexpr size_t FIXED_ITEMS = 7;       // the root items besides the device children
 constexpr size_t DEVICES_ROOT_INDEX = 2; // "Sample Rate", "Buffer Settings", "Devices"
-
-struct ChildSearch
-{
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK FindChild(HWND child, LPARAM search)
-{
-    auto* wanted = reinterpret_cast<ChildSearch*>(search);
-    if (GetDlgCtrlID(child) == wanted->id) {
-        wanted->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // A tree message that carries no pointer, answered by the other process;
 // 0 when it does not answer in time.
@@ -56,9 +40,7 @@ HWND FindWindowOf(const wchar_t* windowClass, DWORD processId)
 
 bool BenchStartup::PanelTreeFilled(HWND frame, size_t devices)
 {
-    ChildSearch search{PAGE_TREE_ID, nullptr};
-    EnumChildWindows(frame, FindChild, reinterpret_cast<LPARAM>(&search));
-    HWND tree = search.found;
+    HWND tree = PanelWindow::FindChild(frame, PanelWindow::PAGE_TREE_ID);
     if (tree == nullptr ||
         static_cast<size_t>(Ask(tree, TVM_GETCOUNT, 0)) != FIXED_ITEMS + devices) {
         return false;

@@ -14,7 +14,7 @@
 #include "BenchWakeup.h"
 #include "HostAsioText.h"
 #include "KorvelLinkFrame.h"
-#include "MainFrame.h"
+#include "PanelWindow.h"
 #include "SimServer.h"
 
 #include <windows.h>
@@ -55,7 +55,7 @@ void PrintStartup(const Settings& settings)
     const auto shown = [](HWND) { return true; };
     for (size_t i = 0; i < settings.starts; ++i) {
         double ms = 0;
-        if (!BenchStartup::Measure(Quoted(QUILLOCPL_EXE_PATH), MainFrame::WINDOW_CLASS_NAME,
+        if (!BenchStartup::Measure(Quoted(QUILLOCPL_EXE_PATH), PanelWindow::CLASS_NAME,
                                    panelReady, ms, error)) {
             std::printf("    quillocpl.exe failed: %s\n", error.c_str());
             return;
@@ -114,8 +114,9 @@ void PrintEvents(SimServer& sim, const Settings& settings)
 int main()
 {
     const std::vector<std::wstring> args = HostAsioText::CommandLineArgs();
-    if (args.size() == 4 && args[1] == L"--wake-child") {
-        return BenchWakeup::RunChild(args[2], static_cast<size_t>(_wtoi(args[3].c_str())));
+    int childExit = 0;
+    if (BenchWakeup::RunChildIfAsked(args, childExit)) {
+        return childExit;
     }
     Settings settings;
     if (args.size() == 2 && args[1] == L"--quick") {
@@ -124,7 +125,7 @@ int main()
         std::fprintf(stderr, "usage: cplbench [--quick]\n");
         return 2;
     }
-    if (FindWindowW(MainFrame::WINDOW_CLASS_NAME, nullptr) != nullptr) {
+    if (FindWindowW(PanelWindow::CLASS_NAME, nullptr) != nullptr) {
         std::fprintf(stderr, "cplbench: a control panel is already running\n");
         return 1;
     }

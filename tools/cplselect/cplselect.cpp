@@ -7,6 +7,8 @@
 //   cplselect <n>       selects item n, raises the panel and prints its text
 //   cplselect status    prints the status bar's panes, one a line
 // Exit codes: 0 done, 1 no panel or no such item, 2 usage.
+#include "PanelWindow.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -18,35 +20,7 @@
 
 namespace {
 
-constexpr wchar_t PANEL_CLASS[] = L"{1858C56E-18B4-4dad-A4A9-1BD177D41428}";
-constexpr int PAGE_TREE_ID = 1002;
-constexpr int STATUS_BAR_ID = 0xE801;
 constexpr size_t TEXT_CHARS = 128;
-
-struct ChildSearch
-{
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK FindChild(HWND child, LPARAM search)
-{
-    auto* wanted = reinterpret_cast<ChildSearch*>(search);
-    if (GetDlgCtrlID(child) == wanted->id) {
-        wanted->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindPanelChild(HWND frame, int id)
-{
-    ChildSearch search{id, nullptr};
-    if (frame != nullptr) {
-        EnumChildWindows(frame, FindChild, reinterpret_cast<LPARAM>(&search));
-    }
-    return search.found;
-}
 
 // Items in the order a reader sees them: each item, then its children.
 void Collect(HWND tree, HTREEITEM item, std::vector<HTREEITEM>& items)
@@ -144,9 +118,9 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: cplselect list | status | <item number>\n");
         return 2;
     }
-    HWND frame = FindWindowW(PANEL_CLASS, nullptr);
+    HWND frame = FindWindowW(PanelWindow::CLASS_NAME, nullptr);
     if (std::wcscmp(argv[1], L"status") == 0) {
-        HWND statusBar = FindPanelChild(frame, STATUS_BAR_ID);
+        HWND statusBar = PanelWindow::FindChild(frame, PanelWindow::STATUS_BAR_ID);
         if (statusBar == nullptr) {
             std::fprintf(stderr, "cplselect: no control panel with a status bar is running\n");
             return 1;
@@ -157,7 +131,7 @@ int wmain(int argc, wchar_t** argv)
         }
         return 0;
     }
-    HWND tree = FindPanelChild(frame, PAGE_TREE_ID);
+    HWND tree = PanelWindow::FindChild(frame, PanelWindow::PAGE_TREE_ID);
     if (tree == nullptr) {
         std::fprintf(stderr, "cplselect: no control panel with a page tree is running\n");
         return 1;
