@@ -204,12 +204,12 @@ void MainFrame::CreatePages()
 {
     HWND splitter = m_splitter.m_hWnd;
     m_pageTree.CreateForm(m_instance, splitter);
-    FormStaticText* fixed[] = {&m_noDevicePage,  &m_sampleRatePage,  &m_bufferSettingsPage,
-                               &m_driverInfoPage, &m_devicesPage,     &m_inChannelsPage,
-                               &m_outChannelsPage, &m_statusInfoPage};
-    for (FormStaticText* page : fixed) {
-        page->CreateForm(m_instance, splitter);
-    }
+    // The pages are of different classes; each creates its own template.
+    auto create = [this, splitter](auto&... pages) {
+        (pages.CreateForm(m_instance, splitter), ...);
+    };
+    create(m_noDevicePage, m_sampleRatePage, m_bufferSettingsPage, m_driverInfoPage, m_devicesPage,
+           m_inChannelsPage, m_outChannelsPage, m_statusInfoPage);
 }
 
 void MainFrame::InstallTrayIcon()
