@@ -6,6 +6,8 @@
 //   cplselect list      prints "<n> <text>" for every item, depth first
 //   cplselect <n>       selects item n, raises the panel and prints its text
 //   cplselect status    prints the status bar's panes, one a line
+//   cplselect about     opens the about box (posted: returns at once)
+//   cplselect dismiss   closes the about box with its OK button
 // Exit codes: 0 done, 1 no panel or no such item, 2 usage.
 #include "PanelWindow.h"
 
@@ -115,7 +117,7 @@ void Print(size_t index, const std::wstring& text)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: cplselect list | status | <item number>\n");
+        std::fprintf(stderr, "usage: cplselect list | status | about | dismiss | <item number>\n");
         return 2;
     }
     HWND frame = FindWindowW(PanelWindow::CLASS_NAME, nullptr);
@@ -130,6 +132,13 @@ int wmain(int argc, wchar_t** argv)
             Print(static_cast<size_t>(pane), texts.StatusPane(statusBar, pane));
         }
         return 0;
+    }
+    if (std::wcscmp(argv[1], L"about") == 0) {
+        return frame != nullptr && PostMessageW(frame, WM_COMMAND, PanelWindow::ABOUT_COMMAND, 0) ? 0 : 1;
+    }
+    if (std::wcscmp(argv[1], L"dismiss") == 0) {
+        HWND about = FindWindowW(L"#32770", PanelWindow::ABOUT_CAPTION);
+        return about != nullptr && PostMessageW(about, WM_COMMAND, IDOK, 0) ? 0 : 1;
     }
     HWND tree = PanelWindow::FindChild(frame, PanelWindow::PAGE_TREE_ID);
     if (tree == nullptr) {
