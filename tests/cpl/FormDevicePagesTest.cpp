@@ -274,7 +274,7 @@ TEST_F(FormDevicePagesTest, FailedSetsShowTheirBoxAndClearTheirBox)
         DevicePageHost::ToggleAndClick(m_page, IDC_DEVICE_SPDIF_PASS_THROUGH);
         const auto boxes = watcher.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].owner, m_page);
+        EXPECT_EQ(boxes[0].owner, GetAncestor(m_page, GA_ROOT)); // a child page: its frame owns the box
         EXPECT_EQ(boxes[0].text, L"Set SPDIF pass through failed. (Status=KORVEL_STATUS_OBJECT_NOT_FOUND).");
         EXPECT_EQ(boxes[0].icon, MessageBoxWatcher::ErrorIcon());
     }
