@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "CAboutDlg.h"
 #include "CplCommandLine.h"
 #include "CplWindowPlacement.h"
 #include "KorvelMessage.h"
@@ -41,11 +42,11 @@ MainFrame::MainFrame(HINSTANCE instance, KorvelCplClient& client,
       // Placeholders of the settings and status pages, one line each.
       m_sampleRatePage(L"Sample Rate"),
       m_bufferSettingsPage(L"Buffer Settings"),
-      m_driverInfoPage(L"Driver Info"),
-      m_devicesPage(L"Devices"),
+      m_driverInfoPage(client),
+      m_devicesPage(client),
       m_inChannelsPage(L"ASIO IN Channels"),
       m_outChannelsPage(L"ASIO OUT Channels"),
-      m_statusInfoPage(L"Status Info")
+      m_statusInfoPage(client)
 {
     SetMinTrackSize(MIN_TRACK_CX, MIN_TRACK_CY);
     m_arrivalForwarder.Bind(this, &MainFrame::OnSimulatedArrival);
@@ -291,9 +292,12 @@ bool MainFrame::OnCommand(WORD id)
     case ID_TRAY_RESTORE:
         OnRestore();
         return true;
-    case ID_APP_ABOUT:
-        // The about box comes with the device pages; nothing to show yet.
+    case ID_APP_ABOUT: {
+        CAboutDlg about;
+        HWND owner = ::GetActiveWindow();
+        about.DoModal(m_instance, owner != nullptr ? owner : m_hWnd);
         return true;
+    }
     default:
         return false;
     }
@@ -433,8 +437,10 @@ void MainFrame::AddDevicePages()
         }
         const KorvelDeviceInfo& info = device->Info();
         // The two mixer windows of the device (inputs, outputs) join
-        // m_mixerWindows here once they exist.
-        auto page = std::make_unique<DevicePage>(L"quillo");
+        // m_mixerWindows here once they exist; until then the page's mixer
+        // buttons do nothing.
+        auto page = std::make_unique<DevicePage>(m_client, m_hWnd, info.key.word0, info.key.word1,
+                                                 nullptr, nullptr);
         page->CreateForm(m_instance, m_splitter.m_hWnd);
         m_pageTree.AddPage(L"quillo", page.get(), &m_devicesPage, IMAGE_DEVICES);
         m_deviceMap[info.key] = page.get();

@@ -13,8 +13,12 @@
 #include <vector>
 
 #include "DeviceNotificationList.h"
+#include "FormDevice.h"
+#include "FormDevices.h"
+#include "FormDrvInfo.h"
 #include "FormPlugin.h"
 #include "FormSelection.h"
+#include "FormStatusInfo.h"
 #include "FormStaticText.h"
 #include "KorvelArrivalWaiter.h"
 #include "KorvelCplClient.h"
@@ -104,8 +108,7 @@ protected:
     void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
-    // A placeholder until the device page exists: one text page.
-    using DevicePage = FormStaticText;
+    using DevicePage = FormDevice;
     using PluginPage = FormPlugin;
 
     struct KeyOrder
@@ -160,11 +163,11 @@ private:
     FormStaticText m_noDevicePage;
     FormStaticText m_sampleRatePage;
     FormStaticText m_bufferSettingsPage;
-    FormStaticText m_driverInfoPage;
-    FormStaticText m_devicesPage;
+    FormDrvInfo m_driverInfoPage;
+    FormDevices m_devicesPage;
     FormStaticText m_inChannelsPage;
     FormStaticText m_outChannelsPage;
-    FormStaticText m_statusInfoPage;
+    FormStatusInfo m_statusInfoPage;
 
     std::vector<std::unique_ptr<DevicePage>> m_devicePages;
     std::vector<std::unique_ptr<PluginPage>> m_pluginPages;
