@@ -450,9 +450,15 @@ DWORD KorvelServer::SetPolicy(uint32_t policy)
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    (void)Request(IOCTL_KORVEL_SET_POLICY, &policy, sizeof(policy), nullptr, 0);
-    (void)BringUp(1);
-    return ERROR_SUCCESS;
+    // A refused set or a failed restart is the caller's answer: reporting
+    // success would leave the panel's check box showing a policy the driver
+    // does not have.
+    DWORD result = Request(IOCTL_KORVEL_SET_POLICY, &policy, sizeof(policy), nullptr, 0);
+    DWORD up = BringUp(1);
+    if (result == ERROR_SUCCESS) {
+        result = up;
+    }
+    return result;
 }
 
 // ---------------------------------------------------------------------------

@@ -407,6 +407,15 @@ TEST_F(ServedTest, BusyRefusalsPerActivityCount)
     EXPECT_EQ(harness.ModelValue("stream.policy"), "1");
     EXPECT_TRUE(ServerNotifications().empty()) << "a policy change notifies nothing";
     EXPECT_EQ(harness.Client().SetPolicy(1), 0u) << "the same word again";
+
+    // The driver's refusal of the word reaches the client, and streaming is
+    // brought up again all the same.
+    harness.Control("activity 3 0");
+    const std::string state = harness.ModelValue("stream.state");
+    harness.Control("fault fail 0x8088240C 0xE0000002");
+    EXPECT_EQ(harness.Client().SetPolicy(0), 0xE0000002u);
+    EXPECT_EQ(harness.ModelValue("stream.policy"), "1");
+    EXPECT_EQ(harness.ModelValue("stream.state"), state) << "not brought up after the refusal";
 }
 
 TEST_F(ServedTest, BufferSizesAndStreamingDevice)
