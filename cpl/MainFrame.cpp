@@ -39,12 +39,12 @@ MainFrame::MainFrame(HINSTANCE instance, KorvelCplClient& client,
       m_setting(placementKey),
       m_noDevicePage(L"There is no Vantrel device connected."),
       // Placeholders of the settings and status pages, one line each.
-      m_sampleRatePage(L"Sample Rate"),
-      m_bufferSettingsPage(L"Buffer Settings"),
+      m_sampleRatePage(m_client),
+      m_bufferSettingsPage(m_client),
       m_driverInfoPage(L"Driver Info"),
       m_devicesPage(L"Devices"),
-      m_inChannelsPage(L"ASIO IN Channels"),
-      m_outChannelsPage(L"ASIO OUT Channels"),
+      m_inChannelsPage(m_client),
+      m_outChannelsPage(m_client),
       m_statusInfoPage(L"Status Info")
 {
     SetMinTrackSize(MIN_TRACK_CX, MIN_TRACK_CY);

@@ -13,7 +13,11 @@
 #include <vector>
 
 #include "DeviceNotificationList.h"
+#include "FormBufferSettings.h"
+#include "FormInChannels.h"
+#include "FormOutChannels.h"
 #include "FormPlugin.h"
+#include "FormSampleRate.h"
 #include "FormSelection.h"
 #include "FormStaticText.h"
 #include "KorvelArrivalWaiter.h"
@@ -158,12 +162,12 @@ private:
 
     FormSelection m_pageTree;
     FormStaticText m_noDevicePage;
-    FormStaticText m_sampleRatePage;
-    FormStaticText m_bufferSettingsPage;
+    FormSampleRate m_sampleRatePage;
+    FormBufferSettings m_bufferSettingsPage;
     FormStaticText m_driverInfoPage;
     FormStaticText m_devicesPage;
-    FormStaticText m_inChannelsPage;
-    FormStaticText m_outChannelsPage;
+    FormInChannels m_inChannelsPage;
+    FormOutChannels m_outChannelsPage;
     FormStaticText m_statusInfoPage;
 
     std::vector<std::unique_ptr<DevicePage>> m_devicePages;
