@@ -39,13 +39,12 @@ MainFrame::MainFrame(HINSTANCE instance, KorvelCplClient& client,
       m_loop(loop),
       m_setting(placementKey),
       m_noDevicePage(L"There is no Vantrel device connected."),
-      // Placeholders of the settings and status pages, one line each.
-      m_sampleRatePage(L"Sample Rate"),
-      m_bufferSettingsPage(L"Buffer Settings"),
+      m_sampleRatePage(client),
+      m_bufferSettingsPage(client),
       m_driverInfoPage(client),
       m_devicesPage(client),
-      m_inChannelsPage(L"ASIO IN Channels"),
-      m_outChannelsPage(L"ASIO OUT Channels"),
+      m_inChannelsPage(client),
+      m_outChannelsPage(client),
       m_statusInfoPage(client)
 {
     SetMinTrackSize(MIN_TRACK_CX, MIN_TRACK_CY);

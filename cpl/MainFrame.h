@@ -16,7 +16,11 @@
 #include "FormDevice.h"
 #include "FormDevices.h"
 #include "FormDrvInfo.h"
+#include "FormBufferSettings.h"
+#include "FormInChannels.h"
+#include "FormOutChannels.h"
 #include "FormPlugin.h"
+#include "FormSampleRate.h"
 #include "FormSelection.h"
 #include "FormStatusInfo.h"
 #include "FormStaticText.h"
@@ -161,12 +165,12 @@ private:
 
     FormSelection m_pageTree;
     FormStaticText m_noDevicePage;
-    FormStaticText m_sampleRatePage;
-    FormStaticText m_bufferSettingsPage;
+    FormSampleRate m_sampleRatePage;
+    FormBufferSettings m_bufferSettingsPage;
     FormDrvInfo m_driverInfoPage;
     FormDevices m_devicesPage;
-    FormStaticText m_inChannelsPage;
-    FormStaticText m_outChannelsPage;
+    FormInChannels m_inChannelsPage;
+    FormOutChannels m_outChannelsPage;
     FormStatusInfo m_statusInfoPage;
 
     std::vector<std::unique_ptr<DevicePage>> m_devicePages;

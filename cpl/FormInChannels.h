@@ -1,0 +1,10 @@
+#pragma once
+// The ASIO input channels.
+#include "FormChannels.h"
+
+class FormInChannels : public FormChannels
+{
+public:
+    using FormChannels::FormChannels;
+    DWORD GetChannelList(KorvelChannelList& list) override;
+};

@@ -1,0 +1,6 @@
+#include "FormOutChannels.h"
+
+DWORD FormOutChannels::GetChannelList(KorvelChannelList& list)
+{
+    return m_client.GetOutputChannels(list);
+}
