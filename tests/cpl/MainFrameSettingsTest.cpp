@@ -27,21 +27,7 @@ constexpr DWORD kWaitMs = 10000; // far beyond a notification's way on a loaded 
 
 bool PumpUntil(const std::function<bool()>& done)
 {
-    const ULONGLONG end = GetTickCount64() + kWaitMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) {
-            return true;
-        }
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    return cpl_test::PumpUntil(done, kWaitMs);
 }
 
 // The page of the root tree item with `text`, or null.

@@ -55,21 +55,7 @@ HTREEITEM FindRootItem(HWND tree, const std::wstring& text)
 // Dispatches the test thread's messages until `done` holds; false after kWaitMs.
 bool PumpUntil(const std::function<bool()>& done)
 {
-    const ULONGLONG end = GetTickCount64() + kWaitMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) {
-            return true;
-        }
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    return cpl_test::PumpUntil(done, kWaitMs);
 }
 
 // Owns the frame and the process objects the panel gives it; the placement

@@ -55,4 +55,23 @@ std::wstring TreeItemText(HWND tree, HTREEITEM item)
     return text;
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+        if (GetTickCount64() > end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
 } // namespace cpl_test

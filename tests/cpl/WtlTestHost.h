@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@ namespace cpl_test {
 
 // The test program's instance, with the common controls initialised once.
 HINSTANCE TestInstance();
+
+// Dispatches the calling thread's messages until `done` holds; false after
+// `timeoutMs`.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 // The text of a tree item (up to 63 characters).
 std::wstring TreeItemText(HWND tree, HTREEITEM item);
