@@ -11,7 +11,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // One call with no window sets up the wide-character window layer.
     (void)DefWindowProcW(nullptr, 0, 0, 0);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_LISTVIEW_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls),
+                                     ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     int result = 0;
     {
