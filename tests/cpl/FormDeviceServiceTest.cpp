@@ -186,26 +186,29 @@ protected:
     void OpenAddress(const wchar_t* address) override { opened = address; }
 };
 
+struct CaptionSearch
+{
+    const wchar_t* caption;
+    HWND found;
+};
+
+// An enumeration callback: stdcall on i686, so a plain function, not a lambda.
+BOOL CALLBACK MatchCaption(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<CaptionSearch*>(data);
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 128);
+    if (std::wstring(text) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindThreadWindow(DWORD threadId, const wchar_t* caption)
 {
-    struct Search
-    {
-        const wchar_t* caption;
-        HWND found;
-    } search{caption, nullptr};
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            wchar_t text[128] = {};
-            GetWindowTextW(window, text, 128);
-            if (std::wstring(text) == s->caption) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    CaptionSearch search{caption, nullptr};
+    EnumThreadWindows(threadId, MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

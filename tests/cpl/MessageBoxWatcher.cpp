@@ -26,6 +26,15 @@ bool IsMessageBox(HWND window)
            ::GetDlgItem(window, kBoxTextId) != nullptr;
 }
 
+// An enumeration callback: stdcall on i686, so a plain function, not a lambda.
+BOOL CALLBACK CollectMessageBox(HWND window, LPARAM found)
+{
+    if (IsMessageBox(window)) {
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    }
+    return TRUE;
+}
+
 } // namespace
 
 MessageBoxWatcher::MessageBoxWatcher()
@@ -61,15 +70,7 @@ void MessageBoxWatcher::Watch()
 {
     while (::WaitForSingleObject(m_stop, kPollMs) == WAIT_TIMEOUT) {
         std::vector<HWND> boxes;
-        ::EnumThreadWindows(
-            m_threadId,
-            [](HWND window, LPARAM found) -> BOOL {
-                if (IsMessageBox(window)) {
-                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&boxes));
+        ::EnumThreadWindows(m_threadId, CollectMessageBox, reinterpret_cast<LPARAM>(&boxes));
         {
             std::lock_guard<std::mutex> guard(m_lock);
             // Handles of closed boxes may come back for later ones.
