@@ -1,6 +1,7 @@
 #include "FormChannels.h"
 
 #include "KorvelRecords.h"
+#include "WtlListView.h"
 
 #include <commctrl.h>
 
@@ -17,15 +18,6 @@ std::wstring FieldText(const wchar_t (&field)[N])
     return std::wstring(field, std::find(field, field + N, L'\0'));
 }
 
-void InsertColumn(HWND list, int index, const wchar_t* title)
-{
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(title);
-    column.iSubItem = index;
-    ::SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
-}
-
 } // namespace
 
 std::span<const WtlDialogResize::Rule> FormChannels::ResizeRules()
@@ -37,11 +29,10 @@ std::span<const WtlDialogResize::Rule> FormChannels::ResizeRules()
 
 LRESULT FormChannels::OnInitForm()
 {
-    HWND list = List();
-    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
-                   LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    InsertColumn(list, 0, L"Device");
-    InsertColumn(list, 1, L"Channel name");
+    WtlListView list(List());
+    list.SetGridStyle();
+    list.InsertColumn(0, L"Device", LVCFMT_LEFT);
+    list.InsertColumn(1, L"Channel name", LVCFMT_LEFT);
     return 0;
 }
 

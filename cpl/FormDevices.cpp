@@ -3,22 +3,13 @@
 #include "FormDevice.h"
 #include "FormErrorBox.h"
 #include "WtlDataExchange.h"
+#include "WtlListView.h"
 
 #include <commctrl.h>
 
 namespace {
 
 constexpr const wchar_t* kSelectFailed = L"Selecting the streaming device failed.";
-
-void InsertColumn(HWND list, int index, const wchar_t* text, int format)
-{
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_FMT | LVCF_SUBITEM;
-    column.fmt = format;
-    column.pszText = const_cast<wchar_t*>(text);
-    column.iSubItem = index;
-    ListView_InsertColumn(list, index, &column);
-}
 
 } // namespace
 
@@ -35,12 +26,11 @@ std::span<const WtlDialogResize::Rule> FormDevices::ResizeRules()
 
 LRESULT FormDevices::OnInitForm()
 {
-    HWND list = List();
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
-                                        LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    InsertColumn(list, 0, L"Device", LVCFMT_LEFT);
-    InsertColumn(list, 1, L"Serial number", LVCFMT_LEFT);
-    InsertColumn(list, 2, L"Streaming", LVCFMT_CENTER);
+    WtlListView list(List());
+    list.SetGridStyle();
+    list.InsertColumn(0, L"Device", LVCFMT_LEFT);
+    list.InsertColumn(1, L"Serial number", LVCFMT_LEFT);
+    list.InsertColumn(2, L"Streaming", LVCFMT_CENTER);
     m_mode = MODE_SINGLE_DEVICE;
     WtlDataExchange::Radio(m_hWnd, IDC_DEVICES_MODE_SINGLE, m_mode, false);
     OnFormLayout();

@@ -1,23 +1,10 @@
 #include "FormStatusInfo.h"
 
+#include "WtlListView.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
-
-namespace {
-
-void InsertColumn(HWND list, int index, const wchar_t* text, int format, int width)
-{
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.fmt = format;
-    column.cx = width;
-    column.pszText = const_cast<wchar_t*>(text);
-    column.iSubItem = index;
-    ListView_InsertColumn(list, index, &column);
-}
-
-} // namespace
 
 std::span<const WtlDialogResize::Rule> FormStatusInfo::ResizeRules()
 {
@@ -30,11 +17,10 @@ std::span<const WtlDialogResize::Rule> FormStatusInfo::ResizeRules()
 
 LRESULT FormStatusInfo::OnInitForm()
 {
-    HWND list = List();
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
-                                        LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    InsertColumn(list, 0, L"Counter", LVCFMT_LEFT, 150);
-    InsertColumn(list, VALUE_COLUMN, L"Value", LVCFMT_RIGHT, 100);
+    WtlListView list(List());
+    list.SetGridStyle();
+    list.InsertColumn(0, L"Counter", LVCFMT_LEFT, 150);
+    list.InsertColumn(VALUE_COLUMN, L"Value", LVCFMT_RIGHT, 100);
     m_counters = KorvelStatusCounters{};
     m_rows = {{
         {&m_counters.streamingErrors, L"Streaming Error Count",
@@ -65,7 +51,7 @@ LRESULT FormStatusInfo::OnInitForm()
         item.iItem = static_cast<int>(i);
         item.pszText = const_cast<wchar_t*>(m_rows[i].name);
         item.lParam = static_cast<LPARAM>(i);
-        ListView_InsertItem(list, &item);
+        ListView_InsertItem(List(), &item);
     }
     UpdateDescription();
     return 0;
