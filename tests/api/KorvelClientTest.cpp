@@ -3,7 +3,7 @@
 #include "KorvelClient.h"
 #include "KorvelIoctl.h"
 #include "KorvelStatus.h"
-#include "ScriptedLinkTest.h"
+#include "ScriptedPanelTest.h"
 
 #include <gtest/gtest.h>
 
@@ -27,21 +27,7 @@ KorvelMessage Reply(const KorvelMessage& request, uint32_t result, uint32_t code
     return reply;
 }
 
-class ClientTest : public ScriptedLinkTest
-{
-protected:
-    void SetUp() override
-    {
-        ScriptedLinkTest::SetUp();
-        ASSERT_EQ(m_client.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
-    }
-    void TearDown() override
-    {
-        m_client.CloseAll();
-        ScriptedLinkTest::TearDown();
-    }
-    TestClient m_client;
-};
+using ClientTest = ScriptedPanelTest<TestClient>;
 
 } // namespace
 

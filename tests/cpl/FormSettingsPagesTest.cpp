@@ -12,7 +12,7 @@
 #include "KorvelServer.h"
 #include "KorvelStatus.h"
 #include "MessageBoxWatcher.h"
-#include "ScriptedLinkTest.h"
+#include "ScriptedPanelTest.h"
 #include "ServerHarness.h"
 #include "SettingsPageProbe.h"
 
@@ -354,20 +354,9 @@ TEST_F(SettingsPagesTest, ChannelColumnsShareTheListWidth)
 // ---------------------------------------------------------------------------
 // Records the simulator never gives.
 
-class BufferPageScriptedTest : public ScriptedLinkTest
+class BufferPageScriptedTest : public ScriptedPanelTest<KorvelCplClient>
 {
 protected:
-    void SetUp() override
-    {
-        ScriptedLinkTest::SetUp();
-        ASSERT_EQ(m_client.OpenPanel(KORVEL_CONTROL_DEVICE_NAME), 0u);
-    }
-    void TearDown() override
-    {
-        m_client.CloseAll();
-        ScriptedLinkTest::TearDown();
-    }
-
     void Answer(const KorvelBufferSizes& sizes)
     {
         std::vector<uint8_t> out(sizeof(sizes));
@@ -390,7 +379,6 @@ protected:
     }
 
     P m_probe;
-    KorvelCplClient m_client;
     std::vector<KorvelBufferSizesSetting> m_sent; // written on the server's thread before the reply
 };
 
