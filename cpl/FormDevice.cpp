@@ -192,10 +192,9 @@ DWORD FormDevice::SetPolicyBit(bool forbid)
     return m_client.SetPolicy(policy);
 }
 
-void FormDevice::ShowMixer(HWND mixer)
+void FormDevice::ShowMixer(FormMixer* mixer)
 {
-    if (mixer != nullptr && ::IsWindow(mixer)) {
-        ::ShowWindow(mixer, SW_SHOW);
-        ::SetForegroundWindow(mixer);
+    if (mixer != nullptr) {
+        mixer->Show();
     }
 }

@@ -4,6 +4,7 @@
 // of its two mixer windows and the policy bit that forbids sample rate
 // changes.
 #include "FormBaseImpl.h"
+#include "FormMixer.h"
 #include "KorvelCplClient.h"
 #include "KorvelRecords.h"
 #include "resource.h"
@@ -18,7 +19,7 @@ public:
 
     // The mixer windows may be null: their buttons then do nothing.
     FormDevice(KorvelCplClient& client, HWND frame, uint32_t keyWord0, uint32_t keyWord1,
-               HWND inputMixer, HWND outputMixer)
+               FormMixer* inputMixer, FormMixer* outputMixer)
         : m_client(client),
           m_frame(frame),
           m_keyWord0(keyWord0),
@@ -32,6 +33,10 @@ public:
     void RefreshForm() override;
     bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override;
+
+    // The device's mixer windows (hardware inputs, software outputs); null when none.
+    FormMixer* InputMixer() const { return m_inputMixer; }
+    FormMixer* OutputMixer() const { return m_outputMixer; }
 
     // The SPDIF text of an answered status record.
     static std::wstring SpdifText(const KorvelSpdifInputStatus& status);
@@ -49,14 +54,14 @@ private:
     void Exchange(bool save);
     void OnCheckBoxClicked(int id);
     DWORD SetPolicyBit(bool forbid);
-    void ShowMixer(HWND mixer);
+    void ShowMixer(FormMixer* mixer);
 
     KorvelCplClient& m_client;
     HWND m_frame;
     uint32_t m_keyWord0;
     uint32_t m_keyWord1;
-    HWND m_inputMixer;
-    HWND m_outputMixer;
+    FormMixer* m_inputMixer;
+    FormMixer* m_outputMixer;
     std::wstring m_spdifText;
     std::wstring m_deviceInfo;
     bool m_passThrough = false;

@@ -435,11 +435,10 @@ void MainFrame::AddDevicePages()
             continue;
         }
         const KorvelDeviceInfo& info = device->Info();
-        // The two mixer windows of the device (inputs, outputs) join
-        // m_mixerWindows here once they exist; until then the page's mixer
-        // buttons do nothing.
+        FormMixer* inputMixer = AddMixerWindow(info.key, true);
+        FormMixer* outputMixer = AddMixerWindow(info.key, false);
         auto page = std::make_unique<DevicePage>(m_client, m_hWnd, info.key.word0, info.key.word1,
-                                                 nullptr, nullptr);
+                                                 inputMixer, outputMixer);
         page->CreateForm(m_instance, m_splitter.m_hWnd);
         m_pageTree.AddPage(L"quillo", page.get(), &m_devicesPage, IMAGE_DEVICES);
         m_deviceMap[info.key] = page.get();
@@ -474,8 +473,8 @@ void MainFrame::RemoveDevicePages()
     m_devicePages.clear();
     m_pluginPages.clear();
     m_deviceMap.clear();
-    for (HWND mixer : m_mixerWindows) {
-        ::DestroyWindow(mixer);
+    for (auto& mixer : m_mixerWindows) {
+        ::DestroyWindow(*mixer);
     }
     m_mixerWindows.clear();
 }
@@ -534,6 +533,47 @@ FormBase* MainFrame::AddressedDevicePage(const KorvelMessage& event) const
     return DevicePageFor(key);
 }
 
+FormMixer* MainFrame::AddMixerWindow(const KorvelDeviceKey& key, bool hardwareInputs)
+{
+    auto mixer = std::make_unique<FormMixer>(m_client, key.word0, key.word1, hardwareInputs);
+    if (mixer->CreateMixer(m_instance, m_hWnd) == nullptr) {
+        return nullptr; // the page's button then does nothing
+    }
+    m_mixerWindows.push_back(std::move(mixer));
+    return m_mixerWindows.back().get();
+}
+
+void MainFrame::DispatchMixerEvent(const KorvelMessage& event)
+{
+    KorvelDeviceKey key{};
+    if (event.ReadPayload(key) != 0) {
+        return;
+    }
+    auto found = m_deviceMap.find(key);
+    if (found == m_deviceMap.end()) {
+        return;
+    }
+    // The output mixer first, then the input mixer.
+    for (FormMixer* mixer : {found->second->OutputMixer(), found->second->InputMixer()}) {
+        if (mixer == nullptr) {
+            continue;
+        }
+        switch (event.code) {
+        case KORVEL_NOTIFY_MIXER_PINS_CHANGED:
+            mixer->Rebuild();
+            break;
+        case KORVEL_NOTIFY_MIXER_GAINS_CHANGED:
+            mixer->ReadGains();
+            break;
+        case KORVEL_NOTIFY_MIXER_WEIGHTS_CHANGED:
+            mixer->ReadWeights();
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 FormBase* MainFrame::DevicePageFor(const KorvelDeviceKey& key) const
 {
     auto found = m_deviceMap.find(key);
@@ -582,8 +622,7 @@ void MainFrame::DispatchDriverEvent(const KorvelMessage& event)
     case KORVEL_NOTIFY_MIXER_PINS_CHANGED:
     case KORVEL_NOTIFY_MIXER_GAINS_CHANGED:
     case KORVEL_NOTIFY_MIXER_WEIGHTS_CHANGED:
-        // Routed to the device's two mixer windows, outputs first, once they exist.
-        (void)AddressedDevicePage(event);
+        DispatchMixerEvent(event);
         break;
     default:
         break;

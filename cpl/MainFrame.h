@@ -105,6 +105,9 @@ public:
     KorvelCplClient& PanelView() { return m_panelView; }
     size_t DevicePageCount() const { return m_devicePages.size(); }
     size_t PluginPageCount() const { return m_pluginPages.size(); }
+    // Two per device in device order: hardware inputs, then software outputs.
+    size_t MixerWindowCount() const { return m_mixerWindows.size(); }
+    FormMixer& MixerWindow(size_t index) { return *m_mixerWindows.at(index); }
     FormBase* DevicePageFor(const KorvelDeviceKey& key) const;
 
 protected:
@@ -147,6 +150,10 @@ private:
     // The device page of the device that an 8-byte key payload names; null
     // for a payload of another size or a key in no map.
     FormBase* AddressedDevicePage(const KorvelMessage& event) const;
+    // Creates one of a device's two mixer windows; null when it cannot be made.
+    FormMixer* AddMixerWindow(const KorvelDeviceKey& key, bool hardwareInputs);
+    // 3050-3052: the addressed device's output mixer, then its input mixer.
+    void DispatchMixerEvent(const KorvelMessage& event);
 
     HINSTANCE m_instance;
     KorvelCplClient& m_client;
@@ -175,8 +182,8 @@ private:
 
     std::vector<std::unique_ptr<DevicePage>> m_devicePages;
     std::vector<std::unique_ptr<PluginPage>> m_pluginPages;
-    // Two per device, inputs then outputs, once the mixer windows exist.
-    std::vector<HWND> m_mixerWindows;
+    // Two per device: hardware inputs, then software outputs.
+    std::vector<std::unique_ptr<FormMixer>> m_mixerWindows;
     std::map<KorvelDeviceKey, DevicePage*, KeyOrder> m_deviceMap;
 
     KorvelCplClient m_panelView;

@@ -60,6 +60,9 @@ SimDevice::SimDevice(const SimDeviceConfig& config, KorvelDeviceKey key, SimNoti
 SimMixer::Layout SimDevice::LayoutOf(const SimDeviceConfig& config)
 {
     SimMixer::Layout layout;
+    if (!config.mixer) {
+        return SimMixer::Layout{0, 0, 0, 0, false};
+    }
     layout.analogIn = config.analogIn;
     layout.analogOut = config.analogOut;
     layout.spdif = SimDeviceConfig::SPDIF_CHANNELS;
@@ -86,6 +89,12 @@ KorvelDeviceInfo SimDevice::Info() const
 void SimDevice::SetSpdifPresent(bool present)
 {
     m_config.spdifPresent = present;
+    m_mixer.SetLayout(LayoutOf(m_config));
+}
+
+void SimDevice::SetMixerPresent(bool present)
+{
+    m_config.mixer = present;
     m_mixer.SetLayout(LayoutOf(m_config));
 }
 

@@ -56,6 +56,8 @@ public:
     void SetEcho(bool echo) { m_config.echo = echo; }
     void SetKind2Function(bool kind2) { m_config.kind2Function = kind2; }
     void SetSpdifPresent(bool present);
+    // A mixer without pins, or the pins of the device's layout again.
+    void SetMixerPresent(bool present);
     bool SetSpdifLock(uint32_t lock);
     void SetSpdifFormat(uint32_t format) { m_config.spdifFormat = format; }
     void SetSpdifRate(uint32_t rate) { m_config.spdifRate = rate; }

@@ -177,6 +177,8 @@ bool SimDeviceConfig::ApplyOption(const std::string& key, const std::string& val
         ok = ParseEvenCount(value, MAX_ANALOG, analogOut);
     } else if (key == "virtual") {
         ok = ParseEvenCount(value, MAX_VIRTUAL, virtualIn);
+    } else if (key == "mixer") {
+        ok = ParseBool(value, mixer);
     } else if (key == "pcm-out") {
         ok = ParseBool(value, pcmOutputs);
     } else if (key == "echo-channels") {

@@ -8,17 +8,17 @@
 // device-list index 0..7 or a serial number):
 //   plug [vid pid serial name] [key=value …]
 //        plug a device (options as in SimDeviceConfig.h: flags, highspeed, echo, spdif,
-//        lock, format, spdifrate, kind2, analog-in, analog-out, virtual, rates,
+//        lock, format, spdifrate, kind2, analog-in, analog-out, virtual, mixer, rates,
 //        vid, pid, serial, name); at most 8 devices. Raises 3005.
 //   unplug <dev>                         unplug a device. Raises 3005.
-//   set <dev> highspeed|echo|spdif-present|passthrough|bypass|bypass-mute|kind2 <0|1>
+//   set <dev> highspeed|echo|spdif-present|mixer|passthrough|bypass|bypass-mute|kind2 <0|1>
 //   set <dev> spdif-lock <0..3> | spdif-format <u32> | spdif-rate <Hz>
 //   set <dev> input-level <type> <channel> <centi-dB>
 //   set <dev> gain <type> <channel> <centi-dB> [<muted 0|1>]            raises 3051
 //   set <dev> weight <out type> <out ch> <in type> <in ch> <centi-dB> <connected 0|1>
 //                                                                          raises 3052
 //        Device changes visible in the panel raise 3040 with the device key;
-//        highspeed and echo also 3020 (device list flags), spdif-present 3050.
+//        highspeed and echo also 3020 (device list flags), spdif-present and mixer 3050.
 //   state <0..6>                         force the streaming state
 //   activity <1..5> <value>              set an activity count (raises 3003 / 3004
 //                                        when "streaming needed" changes); count 1

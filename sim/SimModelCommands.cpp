@@ -36,8 +36,7 @@ bool ParsePin(const std::string& type, const std::string& channel, KorvelMixerPi
 {
     uint32_t t = 0;
     uint32_t c = 0;
-    if (!SimWords::ParseU32(type, t) || !SimWords::ParseU32(channel, c) || t > 255 ||
-        c > 255) {
+    if (!SimWords::ParseU32(type, t) || !SimWords::ParseU32(channel, c) || t > 255 || c > 255) {
         return false;
     }
     pin = SimMixer::MakePin(static_cast<uint8_t>(t), static_cast<uint8_t>(c));
@@ -169,8 +168,8 @@ std::string SimModelCommands::Set(const Words& words)
     } else if (field == "spdif-rate") {
         device->SetSpdifRate(value);
     } else if (field == "highspeed" || field == "echo" || field == "spdif-present" ||
-               field == "passthrough" || field == "bypass" || field == "bypass-mute" ||
-               field == "kind2") {
+               field == "mixer" || field == "passthrough" || field == "bypass" ||
+               field == "bypass-mute" || field == "kind2") {
         return "ERR " + field + " is 0 or 1";
     } else {
         return "ERR unknown field '" + field + "'";
@@ -194,6 +193,10 @@ std::string SimModelCommands::SetFlag(SimDevice& device, const std::string& fiel
     } else if (field == "spdif-present") {
         device.SetSpdifPresent(value);
         NotifyDevice(KORVEL_NOTIFY_MIXER_PINS_CHANGED, device);
+    } else if (field == "mixer") {
+        device.SetMixerPresent(value);
+        NotifyDevice(KORVEL_NOTIFY_MIXER_PINS_CHANGED, device);
+        return "OK";
     } else if (field == "passthrough") {
         device.SetPassThrough(value);
     } else if (field == "bypass") {
@@ -265,8 +268,7 @@ std::string SimModelCommands::Activity(const Words& words)
     uint32_t number = 0;
     uint32_t value = 0;
     if (words.size() != 3 || !SimWords::ParseU32(words[1], number) ||
-        !SimWords::ParseU32(words[2], value) ||
-        !m_model.Streaming().SetActivity(number, value)) {
+        !SimWords::ParseU32(words[2], value) || !m_model.Streaming().SetActivity(number, value)) {
         return "ERR usage: activity <1..5> <value>";
     }
     return "OK";
@@ -294,8 +296,7 @@ std::string SimModelCommands::Counter(const Words& words)
     uint32_t number = 0;
     uint32_t value = 0;
     if (words.size() != 3 || !SimWords::ParseU32(words[1], number) ||
-        !SimWords::ParseU32(words[2], value) ||
-        !m_model.Streaming().SetCounter(number, value)) {
+        !SimWords::ParseU32(words[2], value) || !m_model.Streaming().SetCounter(number, value)) {
         return "ERR usage: counter <1..5> <value>";
     }
     return "OK";
@@ -316,8 +317,7 @@ std::string SimModelCommands::Buffers(const Words& words)
     uint32_t streamingClass = 0;
     uint32_t asioClass = 0;
     uint32_t third = m_model.Streaming().BufferSizes().thirdWord;
-    if ((words.size() != 3 && words.size() != 4) ||
-        !SimWords::ParseU32(words[1], streamingClass) ||
+    if ((words.size() != 3 && words.size() != 4) || !SimWords::ParseU32(words[1], streamingClass) ||
         !SimWords::ParseU32(words[2], asioClass) ||
         (words.size() == 4 && !SimWords::ParseU32(words[3], third))) {
         return "ERR usage: buffers <streaming class 0..5> <asio class 0..3> [<third word>]";

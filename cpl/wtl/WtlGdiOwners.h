@@ -14,6 +14,10 @@ struct DeleteGdiObject
 {
     void operator()(void* handle) const noexcept { ::DeleteObject(static_cast<HGDIOBJ>(handle)); }
 };
+struct DeleteDC
+{
+    void operator()(HDC hdc) const noexcept { ::DeleteDC(hdc); }
+};
 struct DestroyIcon
 {
     void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
@@ -35,6 +39,8 @@ using Owner = std::unique_ptr<std::remove_pointer_t<Handle>, Deleter>;
 using WtlBrush = wtl_detail::Owner<HBRUSH, wtl_detail::DeleteGdiObject>;
 using WtlFont = wtl_detail::Owner<HFONT, wtl_detail::DeleteGdiObject>;
 using WtlBitmap = wtl_detail::Owner<HBITMAP, wtl_detail::DeleteGdiObject>;
+// A memory device context (CreateCompatibleDC).
+using WtlMemoryDC = wtl_detail::Owner<HDC, wtl_detail::DeleteDC>;
 using WtlIcon = wtl_detail::Owner<HICON, wtl_detail::DestroyIcon>;
 using WtlMenu = wtl_detail::Owner<HMENU, wtl_detail::DestroyMenu>;
 using WtlImageList = wtl_detail::Owner<HIMAGELIST, wtl_detail::DestroyImageList>;

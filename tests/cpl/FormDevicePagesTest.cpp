@@ -5,6 +5,7 @@
 #include "FormDevice.h"
 #include "FormDevices.h"
 #include "FormDrvInfo.h"
+#include "FormMixer.h"
 #include "FormStatusInfo.h"
 #include "InProcessSimTest.h"
 #include "KorvelIoctl.h"
@@ -315,21 +316,22 @@ TEST_F(FormDevicePagesTest, MixerButtonsShowTheirWindows)
     Control("plug serial=DEV1");
     Connect();
     const KorvelDeviceKey key = m_host->Client().DeviceAt(0)->Info().key;
-    HWND inputs = CreateWindowExW(0, L"STATIC", L"in", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  nullptr, nullptr);
-    HWND outputs = CreateWindowExW(0, L"STATIC", L"out", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                   nullptr, nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    FormMixer inputs(m_host->Client(), key.word0, key.word1, true);
+    FormMixer outputs(m_host->Client(), key.word0, key.word1, false);
+    ASSERT_NE(inputs.CreateMixer(instance, m_host->Frame()), nullptr);
+    ASSERT_NE(outputs.CreateMixer(instance, m_host->Frame()), nullptr);
     m_devicePage = std::make_unique<FormDevice>(m_host->Client(), m_host->Frame(), key.word0,
-                                                key.word1, inputs, outputs);
-    ASSERT_NE(m_devicePage->CreateForm(GetModuleHandleW(nullptr), m_host->Frame()), nullptr);
+                                                key.word1, &inputs, &outputs);
+    ASSERT_NE(m_devicePage->CreateForm(instance, m_host->Frame()), nullptr);
     m_page = m_devicePage->GetFormWindow();
     DevicePageHost::Click(m_page, IDC_DEVICE_OUTPUT_MIXER);
     EXPECT_TRUE(IsWindowVisible(outputs));
+    EXPECT_EQ(WtlWindow(outputs).GetWindowText(), L"Software Outputs Mixer");
     EXPECT_FALSE(IsWindowVisible(inputs));
     DevicePageHost::Click(m_page, IDC_DEVICE_INPUT_MIXER);
     EXPECT_TRUE(IsWindowVisible(inputs));
-    DestroyWindow(inputs);
-    DestroyWindow(outputs);
+    EXPECT_EQ(WtlWindow(inputs).GetWindowText(), L"Hardware Inputs Mixer");
 }
 
 class FormStatusInfoTest : public InProcessSimTest

@@ -220,6 +220,45 @@ TEST_F(MainFrameTest, UnplugOfTheLastDeviceClosesTheConnectionAndPlugReopensIt)
     EXPECT_NE(ui.Pane(1), L"Driver not available.");
 }
 
+TEST_F(MainFrameTest, MixerNotificationsReachTheShownWindowsOfTheirDeviceOnly)
+{
+    // A small second device: under Wine a window built while another large
+    // one is shown takes seconds.
+    Control("unplug CPL2");
+    Control("plug serial=CPL2 analog-in=2 analog-out=2 virtual=2");
+    FrameUnderTest& ui = CreateFrame();
+    ASSERT_EQ(ui.m_frame.MixerWindowCount(), 4u);
+    FormMixer& inputs = ui.m_frame.MixerWindow(0);
+    FormMixer& outputs = ui.m_frame.MixerWindow(1);
+    FormMixer& otherOutputs = ui.m_frame.MixerWindow(3);
+    ASSERT_TRUE(inputs.IsHardwareInputs());
+    ASSERT_FALSE(outputs.IsHardwareInputs());
+    otherOutputs.Show();
+    outputs.Show();
+    auto fader = [](FormMixer& mixer) {
+        HWND strip = mixer.OutputStrip(0).GetFormWindow();
+        return SendDlgItemMessageW(strip, IDC_STRIP_FADER_LEFT, TBM_GETPOS, 0, 0);
+    };
+    ASSERT_EQ(fader(outputs), 600);
+
+    // Another client's gain and weight reach the open window without a click.
+    Control("set CPL1 gain 0 0 -1000");
+    EXPECT_TRUE(PumpUntil([&] { return fader(outputs) == 1600; })) << "3051 did not move the fader";
+    Control("set CPL1 weight 0 0 2 0 -600 1");
+    EXPECT_TRUE(PumpUntil([&] {
+        wchar_t text[16] = {};
+        GetDlgItemTextW(outputs.Cell(0, 0).GetFormWindow(), IDC_CELL_LEFT_FROM_LEFT, text, 16);
+        return std::wstring(text) == L"-6";
+    })) << "3052 did not rewrite the cell";
+    EXPECT_EQ(fader(otherOutputs), 600) << "the other device's window";
+
+    // Pin changes rebuild the shown window only.
+    Control("set CPL1 mixer 0");
+    EXPECT_TRUE(PumpUntil([&] { return outputs.NoPinsText() != nullptr; }));
+    EXPECT_EQ(GetWindow(inputs, GW_CHILD), nullptr);
+    EXPECT_EQ(otherOutputs.ColumnCount(), 3u);
+}
+
 TEST_F(MainFrameTest, DeviceNotificationsWithAWrongPayloadOrAnUnknownKeyChangeNothing)
 {
     FrameUnderTest& ui = CreateFrame();

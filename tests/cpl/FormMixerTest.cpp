@@ -1,0 +1,485 @@
+// The mixer windows against the in-process simulator: the matrix built from
+// the device's pins, the values read into it, what the faders, buttons and
+// the weight editor write, the level timer, failed requests and the
+// tear-down when a window closes.
+#include "DevicePageHost.h"
+#include "FormMixer.h"
+#include "InProcessSimTest.h"
+#include "KorvelIoctl.h"
+#include "KorvelStatus.h"
+#include "MixerValueScale.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+using cpl_test::DevicePageHost;
+
+namespace {
+
+// 10 output pins (4 analog, 2 SPDIF, 4 virtual) and 6 input pins in both input sets.
+const char* const kTenBySix = "analog-in=4 analog-out=4 virtual=4";
+
+std::string Hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+KorvelMixerPin Pin(uint8_t type, uint8_t channel)
+{
+    return KorvelMixerPin{type, channel, {0, 0}};
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+int Position(HWND control)
+{
+    return static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
+}
+
+// Moves a track bar as a drag does: the new position, then the notification.
+void Drag(HWND form, int id, int position)
+{
+    HWND bar = GetDlgItem(form, id);
+    SendMessageW(bar, TBM_SETPOS, TRUE, position);
+    SendMessageW(form, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, position),
+                 reinterpret_cast<LPARAM>(bar));
+}
+
+// Runs a script on the weight editor once it is open on this thread, then
+// presses its "Close". A thread timer does it from inside the editor's
+// modal loop.
+class EditorScript
+{
+public:
+    explicit EditorScript(std::function<void(HWND)> script)
+    {
+        s_script = std::move(script);
+        m_timer = SetTimer(nullptr, 0, 20, OnTimer);
+    }
+    ~EditorScript()
+    {
+        KillTimer(nullptr, m_timer);
+        s_script = nullptr;
+    }
+    EditorScript(const EditorScript&) = delete;
+    EditorScript& operator=(const EditorScript&) = delete;
+
+private:
+    static BOOL CALLBACK FindEditor(HWND window, LPARAM found)
+    {
+        if (IsWindowVisible(window) && GetDlgItem(window, IDC_WEIGHT_SLIDER) != nullptr) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND editor = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&editor));
+        if (editor == nullptr || !s_script) {
+            return;
+        }
+        auto script = std::move(s_script);
+        s_script = nullptr;
+        script(editor);
+        PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(editor, IDOK)));
+    }
+
+    static inline std::function<void(HWND)> s_script;
+    UINT_PTR m_timer = 0;
+};
+
+class FormMixerTest : public InProcessSimTest
+{
+protected:
+    void TearDown() override
+    {
+        m_mixer.reset();
+        m_host.reset();
+        InProcessSimTest::TearDown();
+    }
+
+    // Plugs one device with `options`, connects and creates its (hidden) mixer window.
+    void CreateMixer(const std::string& options, bool hardwareInputs)
+    {
+        Control("plug serial=MIX1 " + options);
+        m_host = std::make_unique<DevicePageHost>();
+        ASSERT_EQ(m_host->Connect(), 0u);
+        ASSERT_EQ(m_host->Client().DeviceCount(), 1u);
+        const KorvelDeviceKey key = Device().Info().key;
+        m_mixer =
+            std::make_unique<FormMixer>(m_host->Client(), key.word0, key.word1, hardwareInputs);
+        ASSERT_NE(m_mixer->CreateMixer(GetModuleHandleW(nullptr), m_host->Frame()), nullptr);
+    }
+
+    KorvelDevice& Device() { return *m_host->Client().DeviceAt(0); }
+    HWND Window() { return *m_mixer; }
+    HWND Strip(size_t column) { return m_mixer->OutputStrip(column).GetFormWindow(); }
+    HWND CellWindow(size_t column, size_t row)
+    {
+        return m_mixer->Cell(column, row).GetFormWindow();
+    }
+
+    // What the simulator holds now, read on the test's own device connection.
+    KorvelMixerGain SimGain(uint8_t type, uint8_t channel)
+    {
+        KorvelMixerGain entry{Pin(type, channel), 0, 0, 0};
+        EXPECT_EQ(Device().GetMixerOutputGains(&entry, 1), 0u);
+        return entry;
+    }
+    KorvelMixerWeight SimWeight(KorvelMixerPin output, KorvelMixerPin input)
+    {
+        KorvelMixerWeight entry{output, input, 0, 0, 0};
+        EXPECT_EQ(Device().GetMixerWeights(&entry, 1), 0u);
+        return entry;
+    }
+
+    // One level timer tick, run now instead of waiting for it.
+    void Tick() { SendMessageW(Window(), WM_TIMER, FormMixer::TIMER_ID, 0); }
+
+    std::unique_ptr<DevicePageHost> m_host;
+    std::unique_ptr<FormMixer> m_mixer;
+};
+
+TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFifteenCells)
+{
+    CreateMixer(kTenBySix, true);
+    EXPECT_EQ(GetWindow(Window(), GW_CHILD), nullptr) << "nothing is built before it is shown";
+    m_mixer->Show();
+    ASSERT_TRUE(IsWindowVisible(Window()));
+    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Hardware Inputs Mixer");
+
+    EXPECT_EQ(m_mixer->OutputPinCount(), 10u);
+    EXPECT_EQ(m_mixer->InputPinCount(), 6u);
+    EXPECT_EQ(m_mixer->ColumnCount(), 5u);
+    EXPECT_EQ(m_mixer->RowCount(), 3u);
+    EXPECT_EQ(m_mixer->CellCount(), 15u);
+    EXPECT_EQ(m_mixer->WeightCount(), 60u);
+    EXPECT_EQ(m_mixer->GainCount(), 10u);
+    EXPECT_EQ(m_mixer->OutputLevelCount() + m_mixer->InputLevelCount(), 16u);
+    EXPECT_TRUE(m_mixer->IsTimerRunning());
+    EXPECT_TRUE(m_mixer->AreViewsOpen());
+
+    const wchar_t* rows[] = {L"Analog In 1/2", L"Analog In 3/4", L"SPDIF In 1/2"};
+    for (size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(DevicePageHost::Text(m_mixer->InputStrip(r).GetFormWindow(), IDC_STRIP_LABEL),
+                  rows[r]);
+    }
+    const wchar_t* columns[] = {L"Analog Out 1/2", L"Analog Out 3/4", L"SPDIF Out 1/2",
+                                L"Virtual In 1/2", L"Virtual In 3/4"};
+    for (size_t c = 0; c < 5; ++c) {
+        EXPECT_EQ(DevicePageHost::Text(Strip(c), IDC_STRIP_LABEL), columns[c]);
+        EXPECT_EQ(DevicePageHost::Text(Strip(c), IDC_STRIP_GAIN_LEFT), L"0");
+        EXPECT_EQ(Position(GetDlgItem(Strip(c), IDC_STRIP_FADER_LEFT)), 600) << "0 dB";
+    }
+
+    // Headers: the inputs' above the rows, the outputs' split 3 : 2 below the columns.
+    const auto& headers = m_mixer->HeaderLabels();
+    ASSERT_EQ(headers.size(), 3u);
+    EXPECT_EQ(WtlWindow(headers[0]).GetWindowText(), L"Hardware Inputs");
+    EXPECT_EQ(WtlWindow(headers[1]).GetWindowText(), L"Hardware Outputs");
+    EXPECT_EQ(WtlWindow(headers[2]).GetWindowText(), L"Virtual Inputs");
+    const RECT outputs = ChildRect(Window(), headers[1]);
+    const RECT virtuals = ChildRect(Window(), headers[2]);
+    const int width = virtuals.right - outputs.left;
+    EXPECT_EQ(outputs.right - outputs.left, width * 3 / 5);
+    EXPECT_EQ(outputs.right, virtuals.left);
+    EXPECT_EQ(outputs.bottom - outputs.top, FormMixer::HEADER);
+    EXPECT_EQ(ChildRect(Window(), Strip(0)).bottom, outputs.top);
+
+    // Cells line up with their rows and columns; the window just holds everything.
+    const RECT cell = ChildRect(Window(), CellWindow(4, 2));
+    EXPECT_EQ(cell.left, ChildRect(Window(), Strip(4)).left);
+    EXPECT_LE(cell.bottom, ChildRect(Window(), Strip(4)).top);
+    RECT client{};
+    GetClientRect(Window(), &client);
+    EXPECT_EQ(client.right, virtuals.right);
+    EXPECT_EQ(client.bottom, virtuals.bottom);
+
+    // Closing tears everything down; opening again builds it anew.
+    SendMessageW(Window(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(Window()));
+    EXPECT_EQ(GetWindow(Window(), GW_CHILD), nullptr);
+    EXPECT_EQ(m_mixer->WeightCount() + m_mixer->GainCount() + m_mixer->OutputPinCount(), 0u);
+    EXPECT_FALSE(m_mixer->IsTimerRunning());
+    EXPECT_FALSE(m_mixer->AreViewsOpen());
+    m_mixer->Show();
+    EXPECT_EQ(m_mixer->CellCount(), 15u);
+}
+
+TEST_F(FormMixerTest, SoftwareOutputsMixerShowsThePlaybackPairsAndTheFactoryRoutes)
+{
+    CreateMixer(kTenBySix, false);
+    m_mixer->Show();
+    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Software Outputs Mixer");
+    EXPECT_EQ(WtlWindow(m_mixer->HeaderLabels().at(0)).GetWindowText(), L"Software Outputs");
+    EXPECT_EQ(DevicePageHost::Text(m_mixer->InputStrip(0).GetFormWindow(), IDC_STRIP_LABEL),
+              L"Out 1/2");
+    EXPECT_EQ(DevicePageHost::Text(m_mixer->InputStrip(2).GetFormWindow(), IDC_STRIP_LABEL),
+              L"SPDIF 1/2");
+    // Playback 1/2 reaches Analog Out 1/2 left to left and right to right.
+    const int ids[] = {IDC_CELL_LEFT_FROM_LEFT, IDC_CELL_RIGHT_FROM_LEFT, IDC_CELL_LEFT_FROM_RIGHT,
+                       IDC_CELL_RIGHT_FROM_RIGHT};
+    const wchar_t* expected[] = {L"0", L"x", L"x", L"0"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), ids[i]), expected[i]);
+    }
+    EXPECT_EQ(DevicePageHost::Text(CellWindow(1, 0), IDC_CELL_LEFT_FROM_LEFT), L"x");
+}
+
+TEST_F(FormMixerTest, ADeviceWithoutPinsShowsTheNoPinsTextUntilItsPinsAppear)
+{
+    CreateMixer("mixer=0", true);
+    m_mixer->Show();
+    ASSERT_NE(m_mixer->NoPinsText(), nullptr);
+    EXPECT_EQ(DevicePageHost::Text(m_mixer->NoPinsText(), IDC_STATICTEXT_TEXT), L"No mixer pins.");
+    EXPECT_TRUE(IsWindowVisible(m_mixer->NoPinsText()));
+    EXPECT_FALSE(m_mixer->IsTimerRunning());
+    EXPECT_FALSE(m_mixer->AreViewsOpen());
+
+    Control("set MIX1 mixer 1");
+    m_mixer->Rebuild();
+    EXPECT_EQ(m_mixer->NoPinsText(), nullptr);
+    EXPECT_EQ(m_mixer->ColumnCount(), 11u);
+    EXPECT_TRUE(IsWindowVisible(Window()));
+
+    // A hidden window is not built on a pin change.
+    m_mixer->Close();
+    m_mixer->Rebuild();
+    EXPECT_FALSE(IsWindowVisible(Window()));
+    EXPECT_EQ(GetWindow(Window(), GW_CHILD), nullptr);
+}
+
+TEST_F(FormMixerTest, FadersLinkMuteAndZeroDbWriteBothChannels)
+{
+    CreateMixer(kTenBySix, false);
+    m_mixer->Show();
+    HWND strip = Strip(0);
+    ASSERT_TRUE(DevicePageHost::IsChecked(strip, IDC_STRIP_LINK)) << "linked from the start";
+
+    // Linked: one fader moves both.
+    Drag(strip, IDC_STRIP_FADER_LEFT, 1600);
+    EXPECT_EQ(SimGain(0, 0).gain, -1000);
+    EXPECT_EQ(SimGain(0, 1).gain, -1000);
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_RIGHT)), 1600);
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_RIGHT), L"-10");
+
+    // Unlinked: only that channel.
+    DevicePageHost::ToggleAndClick(strip, IDC_STRIP_LINK);
+    Drag(strip, IDC_STRIP_FADER_RIGHT, 2100);
+    EXPECT_EQ(SimGain(0, 0).gain, -1000);
+    EXPECT_EQ(SimGain(0, 1).gain, -1500);
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_RIGHT), L"-15");
+
+    // Link again: both go to the average.
+    DevicePageHost::ToggleAndClick(strip, IDC_STRIP_LINK);
+    EXPECT_EQ(SimGain(0, 0).gain, -1250);
+    EXPECT_EQ(SimGain(0, 1).gain, -1250);
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)), 1850);
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_LEFT), L"-12");
+
+    DevicePageHost::ToggleAndClick(strip, IDC_STRIP_MUTE);
+    EXPECT_EQ(SimGain(0, 0).flags, KORVEL_MIXER_GAIN_FLAG_MUTED);
+    EXPECT_EQ(SimGain(0, 1).flags, KORVEL_MIXER_GAIN_FLAG_MUTED);
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_LEFT), L"M");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)));
+    DevicePageHost::ToggleAndClick(strip, IDC_STRIP_MUTE);
+    EXPECT_EQ(SimGain(0, 1).flags, 0);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(strip, IDC_STRIP_FADER_RIGHT)));
+
+    DevicePageHost::Click(strip, IDC_STRIP_ZERO_DB);
+    EXPECT_EQ(SimGain(0, 0).gain, 0);
+    EXPECT_EQ(SimGain(0, 1).gain, 0);
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)), 600);
+    EXPECT_EQ(SimGain(0, 2).gain, 0) << "the next pair is not touched";
+}
+
+TEST_F(FormMixerTest, GainsBeyondTheFaderRangeSitAtItsEndsAndMutedChannelsShowM)
+{
+    CreateMixer(kTenBySix, false);
+    m_mixer->Show();
+    Control("set MIX1 gain 0 0 700");
+    Control("set MIX1 gain 0 1 -7000 1");
+    m_mixer->ReadGains();
+    HWND strip = Strip(0);
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)), 0) << "+7.00 dB: the top";
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_RIGHT)), 6600) << "-70.00 dB: the bottom";
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_LEFT), L"7");
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_RIGHT), L"M");
+    EXPECT_TRUE(DevicePageHost::IsChecked(strip, IDC_STRIP_MUTE));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)));
+}
+
+TEST_F(FormMixerTest, TheWeightEditorShowsTheExactValueAndConnectedResetsToZeroDb)
+{
+    CreateMixer(kTenBySix, true);
+    // Analog Out 1 from Analog In 1 at -12.50 dB; Analog Out 2 from it at +0.05 dB.
+    Control("set MIX1 weight 0 0 0 0 -1250 1");
+    Control("set MIX1 weight 0 1 0 0 5 1");
+    m_mixer->Show();
+    HWND cell = CellWindow(0, 0);
+    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"-12");
+    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_RIGHT_FROM_LEFT), L"0");
+    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_RIGHT), L"x");
+
+    std::wstring value;
+    int position = -1;
+    bool sliderEnabled = false;
+    RECT placed{};
+    {
+        EditorScript script([&](HWND editor) {
+            value = DevicePageHost::Text(editor, IDC_WEIGHT_VALUE);
+            position = Position(GetDlgItem(editor, IDC_WEIGHT_SLIDER));
+            sliderEnabled = IsWindowEnabled(GetDlgItem(editor, IDC_WEIGHT_SLIDER)) != FALSE;
+            GetWindowRect(editor, &placed);
+            Drag(editor, IDC_WEIGHT_SLIDER, 900); // -3.00 dB
+        });
+        m_mixer->Cell(0, 0).EditWeight(0);
+    }
+    EXPECT_EQ(value, L"-12.50");
+    EXPECT_EQ(position, 1850);
+    EXPECT_TRUE(sliderEnabled);
+    RECT text{};
+    GetWindowRect(GetDlgItem(cell, IDC_CELL_LEFT_FROM_LEFT), &text);
+    EXPECT_EQ(placed.left, text.left);
+    EXPECT_EQ(placed.top, text.top);
+    EXPECT_EQ(SimWeight(Pin(0, 0), Pin(0, 0)).weight, -300);
+    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"-3");
+
+    {
+        EditorScript script(
+            [&](HWND editor) { value = DevicePageHost::Text(editor, IDC_WEIGHT_VALUE); });
+        m_mixer->Cell(0, 0).EditWeight(1);
+    }
+    EXPECT_EQ(value, L"0.05");
+
+    // Not connected: the weight stays; connected again: 0 dB.
+    {
+        EditorScript script([&](HWND editor) {
+            DevicePageHost::ToggleAndClick(editor, IDC_WEIGHT_CONNECTED);
+            sliderEnabled = IsWindowEnabled(GetDlgItem(editor, IDC_WEIGHT_SLIDER)) != FALSE;
+        });
+        m_mixer->Cell(0, 0).EditWeight(0);
+    }
+    EXPECT_FALSE(sliderEnabled);
+    KorvelMixerWeight written = SimWeight(Pin(0, 0), Pin(0, 0));
+    EXPECT_EQ(written.flags, 0);
+    EXPECT_EQ(written.weight, -300);
+    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"x");
+    {
+        EditorScript script([&](HWND editor) {
+            DevicePageHost::ToggleAndClick(editor, IDC_WEIGHT_CONNECTED);
+            value = DevicePageHost::Text(editor, IDC_WEIGHT_VALUE);
+            position = Position(GetDlgItem(editor, IDC_WEIGHT_SLIDER));
+        });
+        m_mixer->Cell(0, 0).EditWeight(0);
+    }
+    EXPECT_EQ(value, L"0.00");
+    EXPECT_EQ(position, 600);
+    written = SimWeight(Pin(0, 0), Pin(0, 0));
+    EXPECT_EQ(written.flags, KORVEL_MIXER_WEIGHT_FLAG_CONNECTED);
+    EXPECT_EQ(written.weight, 0);
+}
+
+TEST_F(FormMixerTest, LevelsFollowTheMixerAndAFailedRequestDropsTheMetersUntilTheNextTick)
+{
+    CreateMixer(kTenBySix, true);
+    Control("set MIX1 input-level 0 0 -2000");
+    Control("set MIX1 weight 0 0 0 0 -600 1");
+    m_mixer->Show();
+    Tick();
+    const FormStereoInputCtrl& row = m_mixer->InputStrip(0);
+    FormStereoOutputCtrl& column = m_mixer->OutputStrip(0);
+    EXPECT_EQ(row.Meter(true).GetPosition(), 4000) << "-20.00 dB";
+    EXPECT_EQ(row.Meter(false).GetPosition(), 0) << "the floor";
+    EXPECT_EQ(column.Meter(true).GetPosition(), 3400) << "-20.00 dB through -6.00 dB";
+    EXPECT_EQ(column.Meter(false).GetPosition(), 0);
+
+    Control("fault fail " + Hex(IOCTL_KORVEL_GET_MIXER_OUTPUT_LEVELS) + " " +
+            Hex(KORVEL_STATUS_FAILED));
+    Tick();
+    EXPECT_EQ(column.Meter(true).GetPosition(), 0);
+    EXPECT_EQ(row.Meter(true).GetPosition(), 4000) << "the inputs' request succeeded";
+    Tick();
+    EXPECT_EQ(column.Meter(true).GetPosition(), 3400);
+
+    Control("fault fail " + Hex(IOCTL_KORVEL_GET_MIXER_INPUT_LEVELS) + " " +
+            Hex(KORVEL_STATUS_FAILED));
+    Tick();
+    EXPECT_EQ(row.Meter(true).GetPosition(), 0);
+    Tick();
+    EXPECT_EQ(row.Meter(true).GetPosition(), 4000);
+
+    // The real timer reads them too.
+    Control("set MIX1 input-level 0 0 -1000");
+    EXPECT_TRUE(
+        DevicePageHost::PumpUntil([&] { return row.Meter(true).GetPosition() == 5000; }, 5000));
+}
+
+TEST_F(FormMixerTest, FailedGainAndWeightReadsShowNotAvailableAndTheNextReadRecovers)
+{
+    CreateMixer(kTenBySix, false);
+    m_mixer->Show();
+    Control("set MIX1 gain 0 0 -1000");
+    Control("fault fail " + Hex(IOCTL_KORVEL_GET_MIXER_OUTPUT_GAINS) + " " +
+            Hex(KORVEL_STATUS_FAILED));
+    m_mixer->ReadGains();
+    HWND strip = Strip(0);
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_LEFT), L"n/a");
+    EXPECT_EQ(DevicePageHost::Text(Strip(4), IDC_STRIP_GAIN_RIGHT), L"n/a");
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)), 0);
+    m_mixer->ReadGains();
+    EXPECT_EQ(DevicePageHost::Text(strip, IDC_STRIP_GAIN_LEFT), L"-10");
+    EXPECT_EQ(Position(GetDlgItem(strip, IDC_STRIP_FADER_LEFT)), 1600);
+
+    Control("fault fail " + Hex(IOCTL_KORVEL_GET_MIXER_WEIGHTS) + " " + Hex(KORVEL_STATUS_FAILED));
+    m_mixer->ReadWeights();
+    for (int id : FormMixerConnection::TEXT_IDS) {
+        EXPECT_EQ(DevicePageHost::Text(CellWindow(2, 1), id), L"n/a");
+    }
+    m_mixer->ReadWeights();
+    EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), IDC_CELL_LEFT_FROM_LEFT), L"0");
+}
+
+TEST(MixerValueScale, SlidersMetersAndTexts)
+{
+    EXPECT_EQ(MixerValueScale::SliderFromValue(700), 0);
+    EXPECT_EQ(MixerValueScale::SliderFromValue(600), 0);
+    EXPECT_EQ(MixerValueScale::SliderFromValue(-1250), 1850);
+    EXPECT_EQ(MixerValueScale::SliderFromValue(-6000), 6600);
+    EXPECT_EQ(MixerValueScale::SliderFromValue(-7000), 6600);
+    EXPECT_EQ(MixerValueScale::ValueFromSlider(-5), 600);
+    EXPECT_EQ(MixerValueScale::ValueFromSlider(1850), -1250);
+    EXPECT_EQ(MixerValueScale::ValueFromSlider(7000), -6000);
+    EXPECT_EQ(MixerValueScale::MeterFromLevel(-14400), 0);
+    EXPECT_EQ(MixerValueScale::MeterFromLevel(-6000), 0);
+    EXPECT_EQ(MixerValueScale::MeterFromLevel(-250), 5750);
+    EXPECT_EQ(MixerValueScale::MeterFromLevel(300), 6000);
+
+    EXPECT_EQ(MixerValueScale::CellText(-1250, true), L"-12");
+    EXPECT_EQ(MixerValueScale::CellText(5, true), L"0");
+    EXPECT_EQ(MixerValueScale::CellText(-99, true), L"0") << "truncated toward zero";
+    EXPECT_EQ(MixerValueScale::CellText(-1250, false), L"x");
+    EXPECT_EQ(MixerValueScale::EditorText(-1250), L"-12.50");
+    EXPECT_EQ(MixerValueScale::EditorText(5), L"0.05");
+    EXPECT_EQ(MixerValueScale::EditorText(-5), L"-0.05");
+    EXPECT_EQ(MixerValueScale::EditorText(600), L"6.00");
+    EXPECT_EQ(MixerValueScale::GainText(-1599, false), L"-15");
+    EXPECT_EQ(MixerValueScale::GainText(-1599, true), L"M");
+}
+
+} // namespace
