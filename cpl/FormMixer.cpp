@@ -18,26 +18,52 @@ std::wstring PairLabel(const wchar_t* format, const KorvelMixerPin& left,
     return text;
 }
 
-// Requests are made on a copy of the window's entries, and only the values
-// are taken back: the pin descriptors the window sends stay as it built
-// them whatever a failed or faulty answer left in the buffer, so the next
-// tick or notification can recover.
+// A hidden instance's dialog procedure: the measured templates need no handling.
 INT_PTR CALLBACK MeasureDialogProc(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
 }
 
-template <class Entry, size_t N, class Request, class TakeValue>
-bool ReadValues(std::array<Entry, N>& entries, uint32_t count, Request request, TakeValue take)
+void TakeGain(KorvelMixerGain& entry, const KorvelMixerGain& answer)
 {
-    std::array<Entry, N> answer = entries;
-    if (request(answer.data(), count) != KORVEL_STATUS_SUCCESS) {
-        return false;
+    entry.flags = answer.flags;
+    entry.gain = answer.gain;
+}
+
+void TakeWeight(KorvelMixerWeight& entry, const KorvelMixerWeight& answer)
+{
+    entry.weight = answer.weight;
+    entry.flags = answer.flags;
+}
+
+void TakeLevel(KorvelMixerLevel& entry, const KorvelMixerLevel& answer)
+{
+    entry.level = answer.level;
+}
+
+// Reads the values of the first `count` entries with `request` (the device
+// request for the whole list), then has every control show them, or show
+// the failure. Nothing is requested without entries. The request is made
+// on a copy and only the values are taken back: the pin descriptors the
+// window sends stay as it built them whatever a failed or faulty answer
+// left in the buffer, so the next tick or notification can recover.
+template <class Control, class Entry, size_t N, class Request>
+void ReadInto(KorvelDevice* device, Request request, std::array<Entry, N>& entries, uint32_t count,
+              void (*take)(Entry&, const Entry&), std::vector<std::unique_ptr<Control>>& controls,
+              void (Control::*show)(), void (Control::*fail)())
+{
+    if (count == 0) {
+        return;
     }
-    for (uint32_t i = 0; i < count; ++i) {
+    std::array<Entry, N> answer = entries;
+    const bool read =
+        device != nullptr && (device->*request)(answer.data(), count) == KORVEL_STATUS_SUCCESS;
+    for (uint32_t i = 0; read && i < count; ++i) {
         take(entries[i], answer[i]);
     }
-    return true;
+    for (auto& control : controls) {
+        ((*control).*(read ? show : fail))();
+    }
 }
 
 } // namespace
@@ -95,52 +121,15 @@ void FormMixer::Close()
 
 void FormMixer::ReadGains()
 {
-    if (m_gainCount == 0) {
-        return;
-    }
-    KorvelDevice* device = Device();
-    const bool read =
-        device != nullptr && ReadValues(
-                                 m_gains, m_gainCount,
-                                 [device](KorvelMixerGain* gains, uint32_t n) {
-                                     return device->GetMixerOutputGains(gains, n);
-                                 },
-                                 [](KorvelMixerGain& entry, const KorvelMixerGain& answer) {
-                                     entry.flags = answer.flags;
-                                     entry.gain = answer.gain;
-                                 });
-    for (auto& strip : m_outputStrips) {
-        if (read) {
-            strip->ShowGains();
-        } else {
-            strip->ShowGainFailure();
-        }
-    }
+    ReadInto(Device(), &KorvelDevice::GetMixerOutputGains, m_gains, m_gainCount, TakeGain,
+             m_outputStrips, &FormStereoOutputCtrl::ShowGains,
+             &FormStereoOutputCtrl::ShowGainFailure);
 }
 
 void FormMixer::ReadWeights()
 {
-    if (m_weightCount == 0) {
-        return;
-    }
-    KorvelDevice* device = Device();
-    const bool read =
-        device != nullptr && ReadValues(
-                                 m_weights, m_weightCount,
-                                 [device](KorvelMixerWeight* weights, uint32_t n) {
-                                     return device->GetMixerWeights(weights, n);
-                                 },
-                                 [](KorvelMixerWeight& entry, const KorvelMixerWeight& answer) {
-                                     entry.weight = answer.weight;
-                                     entry.flags = answer.flags;
-                                 });
-    for (auto& cell : m_cells) {
-        if (read) {
-            cell->ShowWeights();
-        } else {
-            cell->ShowWeightFailure();
-        }
-    }
+    ReadInto(Device(), &KorvelDevice::GetMixerWeights, m_weights, m_weightCount, TakeWeight,
+             m_cells, &FormMixerConnection::ShowWeights, &FormMixerConnection::ShowWeightFailure);
 }
 
 bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam, LPARAM lParam,
@@ -436,59 +425,40 @@ void FormMixer::FitToChildren()
     ::AdjustWindowRectEx(&content, GetStyle(), FALSE, GetExStyle());
     SetWindowPos(nullptr, 0, 0, content.right - content.left, content.bottom - content.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    KeepInWorkArea();
+}
+
+void FormMixer::KeepInWorkArea()
+{
+    // A large mixer opened near the bottom or the right of the screen is
+    // moved back so that its faders and buttons can be reached; one larger
+    // than the work area keeps its caption on screen.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& work = monitor.rcWork;
+    RECT window{};
+    GetWindowRect(&window);
+    const int x =
+        std::max(std::min(window.left, work.right - (window.right - window.left)), work.left);
+    const int y =
+        std::max(std::min(window.top, work.bottom - (window.bottom - window.top)), work.top);
+    if (x != window.left || y != window.top) {
+        SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void FormMixer::OnTimer()
 {
     KorvelDevice* device = Device();
-    ReadOutputLevels(device);
-    ReadInputLevels(device);
-}
-
-void FormMixer::ReadOutputLevels(KorvelDevice* device)
-{
-    if (m_outputLevelCount == 0) {
-        return;
-    }
-    const bool read =
-        device != nullptr && ReadValues(
-                                 m_outputLevels, m_outputLevelCount,
-                                 [device](KorvelMixerLevel* levels, uint32_t n) {
-                                     return device->GetMixerOutputLevels(levels, n);
-                                 },
-                                 [](KorvelMixerLevel& entry, const KorvelMixerLevel& answer) {
-                                     entry.level = answer.level;
-                                 });
-    for (auto& strip : m_outputStrips) {
-        if (read) {
-            strip->ShowLevels();
-        } else {
-            strip->DropLevels();
-        }
-    }
-}
-
-void FormMixer::ReadInputLevels(KorvelDevice* device)
-{
-    if (m_inputLevelCount == 0) {
-        return;
-    }
-    const bool read =
-        device != nullptr && ReadValues(
-                                 m_inputLevels, m_inputLevelCount,
-                                 [device](KorvelMixerLevel* levels, uint32_t n) {
-                                     return device->GetMixerInputLevels(levels, n);
-                                 },
-                                 [](KorvelMixerLevel& entry, const KorvelMixerLevel& answer) {
-                                     entry.level = answer.level;
-                                 });
-    for (auto& strip : m_inputStrips) {
-        if (read) {
-            strip->ShowLevels();
-        } else {
-            strip->DropLevels();
-        }
-    }
+    ReadInto(device, &KorvelDevice::GetMixerOutputLevels, m_outputLevels, m_outputLevelCount,
+             TakeLevel, m_outputStrips, &FormStereoOutputCtrl::ShowLevels,
+             &FormStereoOutputCtrl::DropLevels);
+    ReadInto(device, &KorvelDevice::GetMixerInputLevels, m_inputLevels, m_inputLevelCount,
+             TakeLevel, m_inputStrips, &FormStereoInputCtrl::ShowLevels,
+             &FormStereoInputCtrl::DropLevels);
 }
 
 bool FormMixer::IsHeader(HWND control) const

@@ -101,9 +101,8 @@ private:
     void AddBar(int x, int y, int width, int height);
     // Client area just large enough for every child.
     void FitToChildren();
+    void KeepInWorkArea();
     void OnTimer();
-    void ReadOutputLevels(KorvelDevice* device);
-    void ReadInputLevels(KorvelDevice* device);
     bool IsHeader(HWND control) const;
 
     // Creates a child control of class Ctrl, placed at (x, y), or null.

@@ -12,6 +12,14 @@ bool IsConnected(const KorvelMixerWeight& entry)
 
 } // namespace
 
+FormMixerConnection::~FormMixerConnection()
+{
+    *m_alive = false;
+    if (m_editor != nullptr) {
+        m_editor->Abandon();
+    }
+}
+
 LRESULT FormMixerConnection::OnInitForm()
 {
     // A cell is a bare square of the mixer window, without the pages' edge.
@@ -62,7 +70,14 @@ void FormMixerConnection::EditWeight(int index)
     ::GetWindowRect(GetDlgItem(TEXT_IDS[index]), &text);
     FormWeightCtrl editor(m_client, m_key, m_weights[index], POINT{text.left, text.top});
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(m_hWnd, GWLP_HINSTANCE));
+    const std::shared_ptr<bool> alive = m_alive;
+    m_editor = &editor;
     editor.DoModal(instance, ::GetActiveWindow());
+    if (!*alive) {
+        return; // the cell was deleted while the editor ran
+    }
+    m_editor = nullptr;
+    m_weights[index] = editor.Entry();
     ShowWeight(index);
 }
 

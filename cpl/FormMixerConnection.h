@@ -8,6 +8,10 @@
 #include "WtlGdiOwners.h"
 #include "resource.h"
 
+#include <memory>
+
+class FormWeightCtrl;
+
 class FormMixerConnection : public FormBaseImpl<FormMixerConnection>
 {
 public:
@@ -25,6 +29,8 @@ public:
         : m_client(client), m_key(key), m_weights(weights)
     {
     }
+    // Ends an editor still open (a rebuild while it runs).
+    ~FormMixerConnection() override;
 
     LRESULT OnInitForm() override;
     void RefreshForm() override { ShowWeights(); }
@@ -35,7 +41,10 @@ public:
     void ShowWeights();
     void ShowWeightFailure();
 
-    // Runs the weight editor of entry `index` (0..3) and shows the entry again.
+    // Runs the weight editor of entry `index` (0..3) and shows the entry
+    // again. The editor's modal loop dispatches notifications: one that
+    // rebuilds the window deletes this cell meanwhile, which ends the
+    // editor; nothing of the cell is touched after that.
     void EditWeight(int index);
 
 private:
@@ -48,4 +57,6 @@ private:
     KorvelMixerWeight* m_weights;
     WtlBrush m_connectedBrush;
     WtlBrush m_openBrush;
+    FormWeightCtrl* m_editor = nullptr;                           // while one runs
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // false once deleted
 };

@@ -75,10 +75,18 @@ void FormWeightCtrl::OnConnectedClicked()
     WriteEntry();
 }
 
+void FormWeightCtrl::Abandon()
+{
+    m_abandoned = true;
+    if (m_hWnd != nullptr) {
+        EndDialog(IDCANCEL);
+    }
+}
+
 void FormWeightCtrl::WriteEntry()
 {
     KorvelDevice* device = m_client.FindDevice(m_key.word0, m_key.word1);
-    if (device == nullptr) {
+    if (device == nullptr || m_abandoned) {
         return;
     }
     // Written on a copy: a refusal is not reported, and the next weight

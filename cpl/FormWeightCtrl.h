@@ -12,9 +12,9 @@ class FormWeightCtrl : public WtlDialogImpl
 public:
     static constexpr int IDD = IDD_FORM_WEIGHTCTRL;
 
-    // `entry` is the window's weight entry the editor changes; `topLeft`
-    // the screen position of the dialog's top-left corner.
-    FormWeightCtrl(KorvelCplClient& client, KorvelDeviceKey key, KorvelMixerWeight& entry,
+    // `entry` is the weight entry to edit (the editor works on its own
+    // copy); `topLeft` the screen position of the dialog's top-left corner.
+    FormWeightCtrl(KorvelCplClient& client, KorvelDeviceKey key, const KorvelMixerWeight& entry,
                    POINT topLeft)
         : m_client(client), m_key(key), m_entry(entry), m_topLeft(topLeft)
     {
@@ -29,6 +29,12 @@ public:
     bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override;
 
+    // The entry as the editor last wrote it.
+    const KorvelMixerWeight& Entry() const { return m_entry; }
+    // The cell it edits for is going away (its window is torn down): the
+    // editor ends and writes nothing more.
+    void Abandon();
+
 private:
     bool IsConnected() const { return (m_entry.flags & KORVEL_MIXER_WEIGHT_FLAG_CONNECTED) != 0; }
     void OnInitDialog();
@@ -40,6 +46,7 @@ private:
 
     KorvelCplClient& m_client;
     KorvelDeviceKey m_key;
-    KorvelMixerWeight& m_entry;
+    KorvelMixerWeight m_entry;
     POINT m_topLeft;
+    bool m_abandoned = false;
 };

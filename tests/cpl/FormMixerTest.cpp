@@ -395,6 +395,24 @@ TEST_F(FormMixerTest, TheWeightEditorShowsTheExactValueAndConnectedResetsToZeroD
     EXPECT_EQ(written.weight, 0);
 }
 
+TEST_F(FormMixerTest, APinChangeWhileTheWeightEditorIsOpenEndsItAndWritesNothing)
+{
+    CreateMixer(kTenBySix, true);
+    m_mixer->Show();
+    {
+        EditorScript script([&](HWND editor) {
+            // A pin notification arrives while the editor runs: the window
+            // is rebuilt and the cell that opened the editor deleted.
+            m_mixer->Rebuild();
+            Drag(editor, IDC_WEIGHT_SLIDER, 900);
+        });
+        m_mixer->Cell(0, 0).EditWeight(0);
+    }
+    EXPECT_EQ(SimWeight(Pin(0, 0), Pin(0, 0)).weight, 0) << "nothing written after the rebuild";
+    EXPECT_EQ(m_mixer->CellCount(), 15u);
+    EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), IDC_CELL_LEFT_FROM_LEFT), L"x");
+}
+
 TEST_F(FormMixerTest, LevelsFollowTheMixerAndAFailedRequestDropsTheMetersUntilTheNextTick)
 {
     CreateMixer(kTenBySix, true);

@@ -6,10 +6,14 @@
 //       to its window shown;
 //   (b) driver-event latency: a sample-rate notification to the return of
 //       the main frame's handler (frame in this process), beside a bare
-//       cross-process event wake-up.
+//       cross-process event wake-up;
+//   (c) mixer windows: both windows of a device open while asiohost.exe
+//       streams, the CPU time of their thread beside the same level
+//       requests made bare.
 // A program that prints its figures; not a test. --quick runs shorter.
 #include "BenchClock.h"
 #include "BenchFrameEvents.h"
+#include "BenchMixerLoad.h"
 #include "BenchStartup.h"
 #include "BenchWakeup.h"
 #include "HostAsioText.h"
@@ -33,6 +37,7 @@ struct Settings
     size_t starts = 10;
     size_t events = 500;
     size_t wakeups = 2000;
+    double mixerSeconds = 10;
 };
 
 std::wstring Quoted(const char* unixPath)
@@ -51,12 +56,14 @@ void PrintStartup(const Settings& settings)
     std::printf("(a) start-up, %zu runs each, alternating\n", settings.starts);
     std::vector<double> panelMs, windowMs;
     std::string error;
-    const auto panelReady = [](HWND frame) { return BenchStartup::PanelTreeFilled(frame, DEVICES); };
+    const auto panelReady = [](HWND frame) {
+        return BenchStartup::PanelTreeFilled(frame, DEVICES);
+    };
     const auto shown = [](HWND) { return true; };
     for (size_t i = 0; i < settings.starts; ++i) {
         double ms = 0;
-        if (!BenchStartup::Measure(Quoted(QUILLOCPL_EXE_PATH), PanelWindow::CLASS_NAME,
-                                   panelReady, ms, error)) {
+        if (!BenchStartup::Measure(Quoted(QUILLOCPL_EXE_PATH), PanelWindow::CLASS_NAME, panelReady,
+                                   ms, error)) {
             std::printf("    quillocpl.exe failed: %s\n", error.c_str());
             return;
         }
@@ -109,6 +116,35 @@ void PrintEvents(SimServer& sim, const Settings& settings)
                 wake99 > 0 ? Percentile(frameUs, 0.99) / wake99 : 0.0);
 }
 
+void PrintMixerLoad(SimServer& sim, const Settings& settings)
+{
+    std::printf("(c) both mixer windows of a device open, a tone streaming, %.0f s each\n",
+                settings.mixerSeconds);
+    const std::wstring host =
+        Quoted(ASIOHOST_EXE_PATH) + L" stream --dll " + Quoted(BRINDLEASIO_DLL_PATH) +
+        L" --seconds 120 --rate 48000 --frames 256 --channels o0,o1 --tone 1000";
+    BenchMixerLoad::Figures figures;
+    std::string error;
+    const auto control = [&sim](const std::string& line) { return sim.Control(line); };
+    const std::wstring service = Quoted(QUILLOSVC_EXE_PATH) + L" -console";
+    if (!BenchMixerLoad::Measure(control, service, host, settings.mixerSeconds, figures, error)) {
+        std::printf("    failed: %s\n", error.c_str());
+        return;
+    }
+    const double requests = 2 * figures.bareTicks;
+    std::printf("    windows of %u columns x %u rows\n", figures.columns, figures.rows);
+    std::printf("    %-46s %8s %8s %10s\n", "", "ticks", "cpu ms", "% of core");
+    std::printf("    %-46s %8.0f %8.1f %10.2f\n", "two mixer windows (4 requests a tick, meters)",
+                figures.panelTicks / 2, figures.panelCpuMs,
+                figures.panelCpuMs / (figures.seconds * 10.0));
+    std::printf("    %-46s %8.0f %8.1f %10.2f\n", "bare: the same 4 requests a tick, no window",
+                figures.bareTicks, figures.bareCpuMs, figures.bareCpuMs / (figures.seconds * 10.0));
+    std::printf("    bare requests: %.0f a second per window\n",
+                figures.seconds > 0 ? requests / figures.seconds : 0.0);
+    std::printf("    ratio: %.2f\n",
+                figures.bareCpuMs > 0 ? figures.panelCpuMs / figures.bareCpuMs : 0.0);
+}
+
 } // namespace
 
 int main()
@@ -120,7 +156,7 @@ int main()
     }
     Settings settings;
     if (args.size() == 2 && args[1] == L"--quick") {
-        settings = {3, 100, 500};
+        settings = {3, 100, 500, 3};
     } else if (args.size() != 1) {
         std::fprintf(stderr, "usage: cplbench [--quick]\n");
         return 2;
@@ -145,6 +181,9 @@ int main()
     PrintStartup(settings);
     std::fflush(stdout);
     PrintEvents(sim, settings);
+    std::printf("\n");
+    std::fflush(stdout);
+    PrintMixerLoad(sim, settings);
     sim.Stop();
     return 0;
 }

@@ -8,6 +8,11 @@
 //   cplselect status    prints the status bar's panes, one a line
 //   cplselect about     opens the about box (posted: returns at once)
 //   cplselect dismiss   closes the about box with its OK button
+//   cplselect mixer inputs|outputs
+//                       opens the first device's hardware inputs or software
+//                       outputs mixer with its device page's button and waits
+//                       until it is shown (built from the device's pins)
+//   cplselect mixer close   closes the open mixer windows
 // Exit codes: 0 done, 1 no panel or no such item, 2 usage.
 #include "PanelWindow.h"
 
@@ -42,10 +47,12 @@ public:
     {
         DWORD pid = 0;
         GetWindowThreadProcessId(control, &pid);
-        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        m_process =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (m_process != nullptr) {
-            m_remote = VirtualAllocEx(m_process, nullptr, sizeof(TVITEMW) + TEXT_CHARS * sizeof(wchar_t),
-                                      MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            m_remote =
+                VirtualAllocEx(m_process, nullptr, sizeof(TVITEMW) + TEXT_CHARS * sizeof(wchar_t),
+                               MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         }
     }
     ~RemoteText()
@@ -95,7 +102,8 @@ private:
     std::wstring ReadBuffer() const
     {
         wchar_t text[TEXT_CHARS] = {};
-        if (!ReadProcessMemory(m_process, RemoteBuffer(), text, sizeof(text) - sizeof(wchar_t), nullptr)) {
+        if (!ReadProcessMemory(m_process, RemoteBuffer(), text, sizeof(text) - sizeof(wchar_t),
+                               nullptr)) {
             return L"?";
         }
         return text;
@@ -104,6 +112,53 @@ private:
     HANDLE m_process = nullptr;
     void* m_remote = nullptr;
 };
+
+constexpr DWORD MIXER_WAIT_MS = 60000;
+constexpr int INPUT_MIXER_BUTTON = 1052;
+constexpr int OUTPUT_MIXER_BUTTON = 1055;
+constexpr const wchar_t* MIXER_CAPTIONS[] = {L"Hardware Inputs Mixer", L"Software Outputs Mixer"};
+
+HWND FindShownMixer(const wchar_t* caption)
+{
+    HWND mixer = FindWindowW(L"#32770", caption);
+    return mixer != nullptr && IsWindowVisible(mixer) ? mixer : nullptr;
+}
+
+// Clicks the first device page's mixer button (posted: the panel builds the
+// window on its own thread) and waits for the window.
+int OpenMixer(HWND frame, bool inputs)
+{
+    const int id = inputs ? INPUT_MIXER_BUTTON : OUTPUT_MIXER_BUTTON;
+    HWND button = PanelWindow::FindChild(frame, id);
+    if (button == nullptr) {
+        std::fprintf(stderr, "cplselect: no device page with mixer buttons\n");
+        return 1;
+    }
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    const wchar_t* caption = MIXER_CAPTIONS[inputs ? 0 : 1];
+    for (DWORD waited = 0; waited < MIXER_WAIT_MS; waited += 100) {
+        if (HWND mixer = FindShownMixer(caption)) {
+            RECT rect{};
+            GetWindowRect(mixer, &rect);
+            std::printf("%ls %ldx%ld\n", caption, rect.right - rect.left, rect.bottom - rect.top);
+            return 0;
+        }
+        Sleep(100);
+    }
+    std::fprintf(stderr, "cplselect: the %ls did not open\n", caption);
+    return 1;
+}
+
+int CloseMixers()
+{
+    for (const wchar_t* caption : MIXER_CAPTIONS) {
+        if (HWND mixer = FindShownMixer(caption)) {
+            PostMessageW(mixer, WM_CLOSE, 0, 0);
+        }
+    }
+    return 0;
+}
 
 void Print(size_t index, const std::wstring& text)
 {
@@ -116,8 +171,18 @@ void Print(size_t index, const std::wstring& text)
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 3 && std::wcscmp(argv[1], L"mixer") == 0) {
+        HWND frame = FindWindowW(PanelWindow::CLASS_NAME, nullptr);
+        if (std::wcscmp(argv[2], L"close") == 0) {
+            return CloseMixers();
+        }
+        if (std::wcscmp(argv[2], L"inputs") == 0 || std::wcscmp(argv[2], L"outputs") == 0) {
+            return OpenMixer(frame, std::wcscmp(argv[2], L"inputs") == 0);
+        }
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: cplselect list | status | about | dismiss | <item number>\n");
+        std::fprintf(stderr, "usage: cplselect list | status | about | dismiss | <item number> | "
+                             "mixer inputs|outputs|close\n");
         return 2;
     }
     HWND frame = FindWindowW(PanelWindow::CLASS_NAME, nullptr);
@@ -134,7 +199,9 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (std::wcscmp(argv[1], L"about") == 0) {
-        return frame != nullptr && PostMessageW(frame, WM_COMMAND, PanelWindow::ABOUT_COMMAND, 0) ? 0 : 1;
+        return frame != nullptr && PostMessageW(frame, WM_COMMAND, PanelWindow::ABOUT_COMMAND, 0)
+                   ? 0
+                   : 1;
     }
     if (std::wcscmp(argv[1], L"dismiss") == 0) {
         HWND about = FindWindowW(L"#32770", PanelWindow::ABOUT_CAPTION);
