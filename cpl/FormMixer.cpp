@@ -7,6 +7,33 @@
 
 namespace {
 
+// The labels of a pair by its left pin's type, in an input row and in an
+// output column (null: "unknown").
+struct PairFormats
+{
+    uint8_t type;
+    const wchar_t* input;
+    const wchar_t* output;
+};
+
+constexpr PairFormats kPairFormats[] = {
+    {KORVEL_MIXER_PIN_ANALOG, L"Analog In %u/%u", L"Analog Out %u/%u"},
+    {KORVEL_MIXER_PIN_SPDIF, L"SPDIF In %u/%u", L"SPDIF Out %u/%u"},
+    {KORVEL_MIXER_PIN_OUT, L"Out %u/%u", nullptr},
+    {KORVEL_MIXER_PIN_SPDIF_OUT, L"SPDIF %u/%u", nullptr},
+    {KORVEL_MIXER_PIN_VIRTUAL, L"Virtual In %u/%u", L"Virtual In %u/%u"},
+};
+
+const PairFormats* FormatsOf(uint8_t type)
+{
+    for (const PairFormats& formats : kPairFormats) {
+        if (formats.type == type) {
+            return &formats;
+        }
+    }
+    return nullptr;
+}
+
 std::wstring PairLabel(const wchar_t* format, const KorvelMixerPin& left,
                        const KorvelMixerPin& right)
 {
@@ -173,46 +200,14 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
 
 std::wstring FormMixer::InputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right)
 {
-    const wchar_t* format = nullptr;
-    switch (left.type) {
-    case KORVEL_MIXER_PIN_ANALOG:
-        format = L"Analog In %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_SPDIF:
-        format = L"SPDIF In %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_OUT:
-        format = L"Out %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_SPDIF_OUT:
-        format = L"SPDIF %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_VIRTUAL:
-        format = L"Virtual In %u/%u";
-        break;
-    default:
-        break;
-    }
-    return PairLabel(format, left, right);
+    const PairFormats* formats = FormatsOf(left.type);
+    return PairLabel(formats != nullptr ? formats->input : nullptr, left, right);
 }
 
 std::wstring FormMixer::OutputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right)
 {
-    const wchar_t* format = nullptr;
-    switch (left.type) {
-    case KORVEL_MIXER_PIN_ANALOG:
-        format = L"Analog Out %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_SPDIF:
-        format = L"SPDIF Out %u/%u";
-        break;
-    case KORVEL_MIXER_PIN_VIRTUAL:
-        format = L"Virtual In %u/%u";
-        break;
-    default:
-        break;
-    }
-    return PairLabel(format, left, right);
+    const PairFormats* formats = FormatsOf(left.type);
+    return PairLabel(formats != nullptr ? formats->output : nullptr, left, right);
 }
 
 void FormMixer::Build()

@@ -500,4 +500,13 @@ TEST(MixerValueScale, SlidersMetersAndTexts)
     EXPECT_EQ(MixerValueScale::GainText(-1599, true), L"M");
 }
 
+TEST(FormMixerLabels, PairsAreNamedByTheLeftPinsTypeAndBothChannels)
+{
+    EXPECT_EQ(FormMixer::InputPairLabel(Pin(1, 4), Pin(1, 5)), L"SPDIF In 5/6");
+    EXPECT_EQ(FormMixer::InputPairLabel(Pin(3, 0), Pin(3, 1)), L"SPDIF 1/2");
+    EXPECT_EQ(FormMixer::InputPairLabel(Pin(4, 0), Pin(4, 1)), L"unknown");
+    EXPECT_EQ(FormMixer::OutputPairLabel(Pin(2, 0), Pin(2, 1)), L"unknown") << "no output label";
+    EXPECT_EQ(FormMixer::OutputPairLabel(Pin(5, 2), Pin(0, 7)), L"Virtual In 3/8");
+}
+
 } // namespace
