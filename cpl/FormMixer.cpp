@@ -68,6 +68,18 @@ void TakeLevel(KorvelMixerLevel& entry, const KorvelMixerLevel& answer)
     entry.level = answer.level;
 }
 
+// Appends the level entries of a pair (no level read yet: the floor); the first of the two.
+template <size_t N>
+const KorvelMixerLevel* AppendLevels(std::array<KorvelMixerLevel, N>& list, uint32_t& count,
+                                     const KorvelMixerPin& left, const KorvelMixerPin& right)
+{
+    KorvelMixerLevel* pair = &list[count];
+    pair[0] = KorvelMixerLevel{left, INT16_MIN, 0};
+    pair[1] = KorvelMixerLevel{right, INT16_MIN, 0};
+    count += 2;
+    return pair;
+}
+
 // Reads the values of the first `count` entries with `request` (the device
 // request for the whole list), then has every control show them, or show
 // the failure. Nothing is requested without entries. The request is made
@@ -312,10 +324,8 @@ void FormMixer::BuildRows(SIZE strip)
     for (uint32_t r = 0; r < rows; ++r) {
         const KorvelMixerPin& left = m_inputPins[2 * r];
         const KorvelMixerPin& right = m_inputPins[2 * r + 1];
-        KorvelMixerLevel* levels = &m_inputLevels[m_inputLevelCount];
-        levels[0] = KorvelMixerLevel{left, INT16_MIN, 0};
-        levels[1] = KorvelMixerLevel{right, INT16_MIN, 0};
-        m_inputLevelCount += 2;
+        const KorvelMixerLevel* levels =
+            AppendLevels(m_inputLevels, m_inputLevelCount, left, right);
         const int y = HEADER + static_cast<int>(r) * strip.cy;
         AddChild(m_inputStrips,
                  std::make_unique<FormStereoInputCtrl>(InputPairLabel(left, right), &levels[0],
@@ -359,10 +369,8 @@ void FormMixer::BuildColumns(SIZE strip, SIZE column)
     for (uint32_t c = 0; c < columns; ++c) {
         const KorvelMixerPin& left = m_outputPins[2 * c];
         const KorvelMixerPin& right = m_outputPins[2 * c + 1];
-        KorvelMixerLevel* levels = &m_outputLevels[m_outputLevelCount];
-        levels[0] = KorvelMixerLevel{left, INT16_MIN, 0};
-        levels[1] = KorvelMixerLevel{right, INT16_MIN, 0};
-        m_outputLevelCount += 2;
+        const KorvelMixerLevel* levels =
+            AppendLevels(m_outputLevels, m_outputLevelCount, left, right);
         KorvelMixerGain* gains = &m_gains[m_gainCount];
         gains[0] = KorvelMixerGain{left, 0, 0, 0};
         gains[1] = KorvelMixerGain{right, 0, 0, 0};
