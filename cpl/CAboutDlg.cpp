@@ -17,9 +17,9 @@ std::wstring CAboutDlg::AboutText()
 {
     wchar_t text[128];
     std::swprintf(text, 128, L"Vantrel Device Driver\nVersion %u.%u.%u\nCopyright (C) %ls",
-                  static_cast<unsigned>(QUILLOCPL_VERSION_MAJOR),
-                  static_cast<unsigned>(QUILLOCPL_VERSION_MINOR),
-                  static_cast<unsigned>(QUILLOCPL_VERSION_PATCH), MAKER);
+                  static_cast<unsigned>(QUILLO_VERSION_MAJOR),
+                  static_cast<unsigned>(QUILLO_VERSION_MINOR),
+                  static_cast<unsigned>(QUILLO_VERSION_PATCH), MAKER);
     return text;
 }
 

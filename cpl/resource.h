@@ -29,11 +29,9 @@
 #define WM_CPL_TRAY_NOTIFY 0x464   // WM_USER + 100, the tray icon's callback
 #define WM_CPL_DRIVER_EVENT 0x800A // WM_APP + 10, posted by the event thread
 
-// The program's version: the version resource and the about box.
-#define QUILLOCPL_VERSION_MAJOR 1
-#define QUILLOCPL_VERSION_MINOR 36
-#define QUILLOCPL_VERSION_PATCH 1
-#define QUILLOCPL_VERSION_TEXT "1.36.1.0"
+// The program's version (the version resource and the about box) is the
+// package's.
+#include "QuilloVersion.h"
 
 // About box.
 #define IDD_ABOUTBOX 100

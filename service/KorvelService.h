@@ -12,6 +12,7 @@
 #include "KorvelArrivalWaiter.h"
 #include "ServiceBase.h"
 #include "WnEvent.h"
+#include "QuilloVersion.h"
 #include "WnMutex.h"
 
 class WnEventLogWriter;
@@ -21,9 +22,9 @@ class KorvelService : public ServiceBase
 public:
     // Program version shown in the usage text (major.minor) and in the start
     // message (major.minor.build); the control interface version it speaks.
-    static constexpr unsigned VERSION_MAJOR = 1;
-    static constexpr unsigned VERSION_MINOR = 36;
-    static constexpr unsigned VERSION_BUILD = 1;
+    static constexpr unsigned VERSION_MAJOR = QUILLO_VERSION_MAJOR;
+    static constexpr unsigned VERSION_MINOR = QUILLO_VERSION_MINOR;
+    static constexpr unsigned VERSION_BUILD = QUILLO_VERSION_PATCH;
     static constexpr unsigned INTERFACE_MAJOR = 2;
     static constexpr unsigned INTERFACE_MINOR = 0;
     // Size of the single-instance mutex name buffer, terminator included.

@@ -3,6 +3,7 @@
 #include "AsioDllExports.h"
 #include "AsioRegistrar.h"
 #include "IASIO.h"
+#include "QuilloVersion.h"
 #include "WnRegistryKey.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <objbase.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -216,4 +218,19 @@ TEST_F(AsioDllTest, Regsvr32RegistersAndUnregisters)
     ASSERT_EQ(RunAndWait(L"regsvr32.exe /u /s " + quoted), 0u);
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, ASIO_KEY));
     EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, CLASS_KEY));
+}
+
+// Installers compare versions through the resource: it must be the package's.
+TEST_F(AsioDllTest, VersionResourceIsThePackages)
+{
+    DWORD ignored = 0;
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{(QUILLO_VERSION_MAJOR << 16) | QUILLO_VERSION_MINOR});
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{QUILLO_VERSION_PATCH << 16});
+    EXPECT_EQ(fixed->dwFileType, DWORD{VFT_DLL});
 }

@@ -386,14 +386,16 @@ TEST_F(CplResourceTest, VersionAndManifest)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, (1u << 16) | 36u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 1u << 16);
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{(QUILLO_VERSION_MAJOR << 16) | QUILLO_VERSION_MINOR});
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{QUILLO_VERSION_PATCH << 16});
 
     HRSRC found = FindResourceW(m_instance, MAKEINTRESOURCEW(1), RT_MANIFEST);
     ASSERT_NE(found, nullptr);
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(m_instance, found))),
                                SizeofResource(m_instance, found));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"VANTREL.quillo.quillocpl\" version=\"" QUILLO_VERSION_TEXT "\""),
+              std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
 }
