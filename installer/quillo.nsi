@@ -69,6 +69,7 @@ Var Asio32Dir        ; where the driver for 32-bit hosts goes; empty on 32-bit W
 Var StepFailed       ; 1 once a step failed: the exit code becomes 3
 Var RemoveSettings   ; uninstaller: 1 removes the product key with every setting
 Var RemoveSettingsBox
+Var FinishText       ; the finish page's text, which says whether a step failed
 
 !define MUI_ICON "${STAGE}/quillocpl.ico"
 !define MUI_UNICON "${STAGE}/quillocpl.ico"
@@ -82,6 +83,7 @@ replaced; your settings stay."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "$FinishText"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -99,6 +101,7 @@ UninstPage custom un.SettingsPage un.SettingsPageLeave
   DetailPrint "${TEXT}"
   MessageBox MB_OK|MB_ICONEXCLAMATION "${TEXT}" /SD IDOK
   StrCpy $StepFailed 1
+  StrCpy $FinishText "Setup has finished, but a step failed: see the messages shown and the details.$\r$\n$\r$\nRun setup again once the cause is mended."
 !macroend
 
 ; Runs a program without a window, its output into the details; $0 gets its
@@ -224,7 +227,7 @@ Section "-Stop the running package"
   ${EndIf}
 SectionEnd
 
-Section "Service, control panel and ASIO driver" SecCore
+Section "Driver, service, panel" SecCore
   SectionIn RO
   SetOutPath $INSTDIR
   ${If} ${RunningX64}
@@ -239,17 +242,17 @@ Section "Service, control panel and ASIO driver" SecCore
   Push '"$INSTDIR\brindleasio.dll"'
   Call Regsvr32Native
   ${If} $0 != 0
-    !insertmacro StepFailed "The Brindle ASIO driver could not be registered (regsvr32: $0)."
+    !insertmacro StepFailed "The Brindle ASIO driver could not be registered (regsvr32 result: $0)."
   ${EndIf}
 SectionEnd
 
-Section "ASIO driver for 32-bit applications" SecAsio32
+Section "32-bit ASIO driver" SecAsio32
   SetOutPath $Asio32Dir
   File "${STAGE}/x86/brindleasio.dll" "${STAGE}/x86/korvelcpl.exe" "${STAGE}/x86/asiohost.exe"
   Push '"$Asio32Dir\brindleasio.dll"'
   Call Regsvr32Wow64
   ${If} $0 != 0
-    !insertmacro StepFailed "The Brindle ASIO driver for 32-bit applications could not be registered (regsvr32: $0)."
+    !insertmacro StepFailed "The Brindle ASIO driver for 32-bit applications could not be registered (regsvr32 result: $0)."
   ${EndIf}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "${ASIO32_DIR_VALUE}" $Asio32Dir
 SectionEnd
@@ -306,6 +309,7 @@ Function .onInit
   !insertmacro ChooseRegistryView
   !insertmacro ChooseLocations
   StrCpy $StepFailed 0
+  StrCpy $FinishText "The quillo driver package ${VERSION} is installed. The control panel is in the Start menu and in the notification area; audio applications find the driver as $\"Brindle ASIO$\"."
   ${If} $Asio32Dir == ""
     ; 32-bit Windows: the 32-bit set is the whole package.
     SectionSetText ${SecAsio32} ""
@@ -347,7 +351,7 @@ Function un.SettingsPage
   !insertmacro MUI_HEADER_TEXT "Saved settings" "The settings of your devices can stay for a later installation."
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 36u "Each device's settings (output gains, sample-rate and buffer choices) and the control panel's window position are kept unless you tick the box."
+  ${NSD_CreateLabel} 0 0 100% 36u "Each device's Windows audio endpoint settings and the control panel's window position are kept unless you tick the box."
   Pop $0
   ${NSD_CreateCheckbox} 0 44u 100% 12u "Also remove the saved device settings"
   Pop $RemoveSettingsBox
@@ -380,18 +384,19 @@ Section "Uninstall"
     Call un.Regsvr32Wow64
   ${EndIf}
 
+  ; A driver that an audio application still holds goes at the next restart.
   Delete "$INSTDIR\quillosvc.exe"
   Delete "$INSTDIR\quillocpl.exe"
   Delete "$INSTDIR\korvelcpl.exe"
-  Delete "$INSTDIR\brindleasio.dll"
+  Delete /REBOOTOK "$INSTDIR\brindleasio.dll"
   Delete "$INSTDIR\asiohost.exe"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
   ${If} $Asio32Dir != ""
-    Delete "$Asio32Dir\brindleasio.dll"
+    Delete /REBOOTOK "$Asio32Dir\brindleasio.dll"
     Delete "$Asio32Dir\korvelcpl.exe"
     Delete "$Asio32Dir\asiohost.exe"
-    RMDir "$Asio32Dir"
+    RMDir /REBOOTOK "$Asio32Dir"
   ${EndIf}
 
   SetShellVarContext all
@@ -407,4 +412,7 @@ Section "Uninstall"
   ${EndIf}
   DeleteRegKey /ifempty HKLM "${PRODUCT_KEY}"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "An audio application still uses the Brindle ASIO driver: its file is removed when Windows restarts." /SD IDOK
+  ${EndIf}
 SectionEnd
