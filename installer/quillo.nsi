@@ -159,6 +159,7 @@ UninstPage custom un.SettingsPage un.SettingsPageLeave
 !macro Regsvr32 FUNCTIONPREFIX
 Function ${FUNCTIONPREFIX}Regsvr32Native ; (arguments) -> $0 exit code
   Exch $1
+  DetailPrint `Running "$WINDIR\System32\regsvr32.exe" /s $1`
   ${DisableX64FSRedirection}
   nsExec::ExecToLog '"$WINDIR\System32\regsvr32.exe" /s $1'
   Pop $0
@@ -167,6 +168,7 @@ Function ${FUNCTIONPREFIX}Regsvr32Native ; (arguments) -> $0 exit code
 FunctionEnd
 Function ${FUNCTIONPREFIX}Regsvr32Wow64 ; (arguments) -> $0 exit code
   Exch $1
+  DetailPrint `Running "$WINDIR\SysWOW64\regsvr32.exe" /s $1`
   ${DisableX64FSRedirection}
   nsExec::ExecToLog '"$WINDIR\SysWOW64\regsvr32.exe" /s $1'
   Pop $0
