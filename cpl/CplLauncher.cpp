@@ -26,7 +26,12 @@ std::wstring RegisteredPanel()
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return {};
     }
-    return path;
+    if (type == REG_SZ) {
+        return path;
+    }
+    wchar_t expanded[MAX_PATH + 1] = {};
+    const DWORD length = ExpandEnvironmentStringsW(path, expanded, MAX_PATH + 1);
+    return length != 0 && length <= MAX_PATH + 1 ? expanded : L"";
 }
 
 std::wstring Directory(const std::wstring& path)

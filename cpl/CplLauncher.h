@@ -18,9 +18,9 @@ public:
     // The panel's file name, looked for beside the launcher without that value.
     static constexpr const wchar_t* PANEL_PROGRAM = L"quillocpl.exe";
 
-    // The panel to start: the installer's registry value when it names an
-    // existing file, else the panel beside `launcherPath`. Empty when neither
-    // exists.
+    // The panel to start: the installer's registry value (REG_SZ, or
+    // REG_EXPAND_SZ expanded) when it names an existing file, else the panel
+    // beside `launcherPath`. Empty when neither exists.
     static std::wstring FindPanel(const std::wstring& launcherPath);
 
     // Everything after the program token of `commandLine` (quoted or not),

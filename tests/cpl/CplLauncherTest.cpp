@@ -85,8 +85,9 @@ TEST_F(CplLauncherTest, TheInstalledPanelWinsOverTheOneBeside)
     Touch(beside);
     SetValue(installed);
     EXPECT_EQ(CplLauncher::FindPanel(root + L"driver\\korvelcpl.exe"), installed);
-    // REG_EXPAND_SZ is taken as it stands.
-    SetValue(installed, REG_EXPAND_SZ);
+    // REG_EXPAND_SZ is expanded.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLO_LAUNCHER_TEST_ROOT", root.c_str()));
+    SetValue(L"%QUILLO_LAUNCHER_TEST_ROOT%installed\\quillocpl.exe", REG_EXPAND_SZ);
     EXPECT_EQ(CplLauncher::FindPanel(root + L"driver\\korvelcpl.exe"), installed);
 }
 
