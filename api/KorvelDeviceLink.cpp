@@ -1,7 +1,7 @@
 #include "KorvelDeviceLink.h"
 
 #include "KorvelLinkFrame.h"
-#include "WnRegistryKey.h"
+#include "KorvelProductKey.h"
 
 #include <cstring>
 #include <new>
@@ -90,7 +90,7 @@ DWORD KorvelDeviceLink::ReadNamespace(wchar_t (&nameSpace)[MAX_NAMESPACE_CHARS +
     // registry root may name the namespace instead. Anything unreadable there
     // means "not configured", which selects the real device.
     WnRegistryKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_QUERY_VALUE) != ERROR_SUCCESS) {
+    if (KorvelProductKey::Open(key, KEY_QUERY_VALUE) != ERROR_SUCCESS) {
         return ERROR_SUCCESS;
     }
     DWORD type = REG_NONE;

@@ -26,9 +26,9 @@ static_assert(sizeof(KorvelLinkAnswerHeader) == 8);
 constexpr uint32_t KORVEL_LINK_MAX_FRAME = 64 * 1024;
 
 // Environment variable and registry value (string, under the product's root in
-// HKEY_LOCAL_MACHINE) that name the simulator namespace. Unset: real device I/O.
+// HKEY_LOCAL_MACHINE, KorvelProductKey.h) that name the simulator namespace.
+// Unset: real device I/O.
 constexpr const wchar_t* KORVEL_LINK_ENV_VAR = L"KORVEL_SIMULATOR";
-constexpr const wchar_t* KORVEL_PRODUCT_KEY = L"Software\\VANTREL\\quillo";
 constexpr const wchar_t* KORVEL_LINK_REG_VALUE = L"Simulator";
 
 // The simulator's announcement pipe \\.\pipe\<namespace>\<this name>: every

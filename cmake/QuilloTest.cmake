@@ -19,6 +19,17 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
+# quillo_test_main(seconds)
+# The main of the test programs whose watchdog ends a test after `seconds`:
+# compiled once per watchdog value, not once per program.
+function(quillo_test_main seconds)
+  if(NOT TARGET quillo_test_main_${seconds})
+    add_library(quillo_test_main_${seconds} OBJECT ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+    target_compile_definitions(quillo_test_main_${seconds} PRIVATE QUILLO_TEST_WATCHDOG_SECONDS=${seconds})
+    target_link_libraries(quillo_test_main_${seconds} PRIVATE quillo_test_support GTest::gtest)
+  endif()
+endfunction()
+
 # quillo_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [WATCHDOG s]
 #                  [RUN_SERIAL])
 # One test program; every TEST in its sources becomes one ctest test. Its main
@@ -33,9 +44,10 @@ function(quillo_add_gtest name)
   if(NOT ARG_WATCHDOG)
     set(ARG_WATCHDOG 40)
   endif()
-  add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
-  target_compile_definitions(${name} PRIVATE QUILLO_TEST_WATCHDOG_SECONDS=${ARG_WATCHDOG})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillo_test_support GTest::gmock GTest::gtest)
+  quillo_test_main(${ARG_WATCHDOG})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE quillo_test_main_${ARG_WATCHDOG} ${ARG_LIBS}
+                        quillo_test_support GTest::gmock GTest::gtest)
   gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_LIST added)
   set_tests_properties(${added} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   if(ARG_RUN_SERIAL)

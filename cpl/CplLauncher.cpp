@@ -2,8 +2,7 @@
 
 #include <shellapi.h>
 
-#include "KorvelLinkFrame.h"
-#include "WnRegistryKey.h"
+#include "KorvelProductKey.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ bool IsFile(const std::wstring& path)
 std::wstring RegisteredPanel()
 {
     WnRegistryKey product;
-    if (product.Open(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_READ | KEY_WOW64_64KEY) != 0) {
+    if (KorvelProductKey::Open(product, KEY_READ) != 0) {
         return {};
     }
     wchar_t path[MAX_PATH + 1] = {};

@@ -1,6 +1,7 @@
 #include "KorvelServer.h"
 
 #include "KorvelIoctl.h"
+#include "KorvelProductKey.h"
 #include "KorvelStatus.h"
 
 #include <algorithm>
@@ -38,7 +39,7 @@ const wchar_t* KorvelServer::GetInterfaceGuidText() const
 
 const wchar_t* KorvelServer::GetRegistryRoot() const
 {
-    return L"Software\\VANTREL\\quillo";
+    return KORVEL_PRODUCT_KEY;
 }
 
 // ---------------------------------------------------------------------------

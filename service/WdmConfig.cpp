@@ -1,5 +1,7 @@
 #include "WdmConfig.h"
 
+#include "KorvelProductKey.h"
+
 #include <cwchar>
 
 std::wstring WdmConfig::KeyName(const std::wstring& serial)
@@ -23,18 +25,9 @@ std::wstring WdmConfig::KeyName(const std::wstring& serial)
 DWORD WdmConfig::OpenDeviceKey(const std::wstring& root, const std::wstring& serial,
                                WnRegistryKey& key)
 {
-    const REGSAM access = KEY_READ | KEY_WRITE;
-    WnRegistryKey rootKey;
-    DWORD status = rootKey.Create(HKEY_LOCAL_MACHINE, root.c_str(), access);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    WnRegistryKey devicesKey;
-    status = devicesKey.Create(rootKey.GetKey(), DEVICES_KEY, access);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    status = key.Create(devicesKey.GetKey(), KeyName(serial).c_str(), access);
+    // One path, so that every level is created in the product's view.
+    const std::wstring path = root + L"\\" + DEVICES_KEY + L"\\" + KeyName(serial);
+    const DWORD status = KorvelProductKey::Create(key, KEY_READ | KEY_WRITE, path.c_str());
     if (status != ERROR_SUCCESS) {
         key.Close();
     }

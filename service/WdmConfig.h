@@ -1,6 +1,7 @@
 #pragma once
 // The per-device WDM configuration kept in the registry: under
-// HKEY_LOCAL_MACHINE\<root>\Devices\<serial number>, the REG_DWORD values
+// HKEY_LOCAL_MACHINE\<root>\Devices\<serial number> (in the product's registry
+// view, KorvelProductKey.h), the REG_DWORD values
 // "WdmRenderSoundDeviceConfiguration" and "WdmCaptureSoundDeviceConfiguration".
 // Keying by serial number keeps each physical device's configuration across
 // reconnections and ports.

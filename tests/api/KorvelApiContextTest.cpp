@@ -2,6 +2,7 @@
 #include "KorvelApiContext.h"
 #include "KorvelIoctl.h"
 #include "KorvelLinkFrame.h"
+#include "KorvelProductKey.h"
 #include "KorvelStatus.h"
 #include "ScriptedLinkTest.h"
 #include "WnRegistryKey.h"
@@ -325,7 +326,7 @@ TEST_F(ApiContextTest, OnlyAnExplicitConfigurationSelectsTheSimulator)
 {
     ASSERT_TRUE(SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr));
     WnRegistryKey key;
-    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_READ | KEY_WRITE), 0u);
+    ASSERT_EQ(KorvelProductKey::Create(key, KEY_READ | KEY_WRITE), 0u);
     RegDeleteValueW(key.GetKey(), KORVEL_LINK_REG_VALUE);
 
     KorvelApiContext c;
@@ -337,5 +338,28 @@ TEST_F(ApiContextTest, OnlyAnExplicitConfigurationSelectsTheSimulator)
     DWORD viaRegistry = c.Open(KORVEL_CONTROL_DEVICE_NAME);
     RegDeleteValueW(key.GetKey(), KORVEL_LINK_REG_VALUE);
     EXPECT_EQ(viaRegistry, 0u);
+    EXPECT_EQ(m_server->ConnectionsAccepted(), 1u);
+}
+
+// The 64-bit service and the setup write the namespace in the 64-bit view; a
+// 32-bit host's driver on 64-bit Windows must read it there, not from its
+// redirected copy. On 32-bit Windows both views are one key, and the second
+// write stands.
+TEST_F(ApiContextTest, TheRegistryNamespaceIsReadFromTheSixtyFourBitView)
+{
+    EXPECT_EQ(KorvelProductKey::Access(KEY_QUERY_VALUE), REGSAM{KEY_QUERY_VALUE | KEY_WOW64_64KEY});
+    ASSERT_TRUE(SetEnvironmentVariableW(KORVEL_LINK_ENV_VAR, nullptr));
+    WnRegistryKey view32;
+    WnRegistryKey view64;
+    ASSERT_EQ(view32.Create(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_WRITE | KEY_WOW64_32KEY), 0u);
+    ASSERT_EQ(view64.Create(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_WRITE | KEY_WOW64_64KEY), 0u);
+    ASSERT_EQ(view32.WriteString(KORVEL_LINK_REG_VALUE, L"quillo-no-such-namespace"), 0u);
+    ASSERT_EQ(view64.WriteString(KORVEL_LINK_REG_VALUE, m_nameSpace.c_str()), 0u);
+
+    KorvelApiContext c;
+    const DWORD status = c.Open(KORVEL_CONTROL_DEVICE_NAME);
+    RegDeleteValueW(view32.GetKey(), KORVEL_LINK_REG_VALUE);
+    RegDeleteValueW(view64.GetKey(), KORVEL_LINK_REG_VALUE);
+    EXPECT_EQ(status, 0u);
     EXPECT_EQ(m_server->ConnectionsAccepted(), 1u);
 }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "CplLauncher.h"
-#include "KorvelLinkFrame.h"
+#include "KorvelProductKey.h"
 #include "WnRegistryKey.h"
 
 namespace {

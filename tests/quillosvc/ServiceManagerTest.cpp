@@ -12,6 +12,7 @@
 #include "KorvelClient.h"
 #include "KorvelIoctl.h"
 #include "KorvelLinkFrame.h"
+#include "KorvelProductKey.h"
 #include "QuillosvcTestSupport.h"
 #include "WnRegistryKey.h"
 
@@ -37,7 +38,7 @@ protected:
         RemoveService(); // left over from an aborted run
         ASSERT_EQ(sim.Start(), 0u);
         WnRegistryKey product;
-        ASSERT_EQ(product.Create(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, KEY_READ | KEY_WRITE), 0u);
+        ASSERT_EQ(KorvelProductKey::Create(product, KEY_READ | KEY_WRITE), 0u);
         ASSERT_EQ(product.WriteString(KORVEL_LINK_REG_VALUE, sim.Namespace().c_str()), 0u);
     }
 
@@ -46,11 +47,9 @@ protected:
     {
         RemoveService();
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, SOURCE_KEY);
-        HKEY product = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, 0, KEY_SET_VALUE, &product) ==
-            ERROR_SUCCESS) {
-            RegDeleteValueW(product, KORVEL_LINK_REG_VALUE);
-            RegCloseKey(product);
+        WnRegistryKey product;
+        if (KorvelProductKey::Open(product, KEY_SET_VALUE) == ERROR_SUCCESS) {
+            RegDeleteValueW(product.GetKey(), KORVEL_LINK_REG_VALUE);
         }
         if (scm != nullptr) {
             CloseServiceHandle(scm);

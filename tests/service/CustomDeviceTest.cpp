@@ -414,8 +414,12 @@ TEST(WdmConfig, MissingValuesLeaveTheMembersAndCreateTheKey)
     EXPECT_EQ(WdmConfig::Load(root, L"NEW1", render, capture), 0u);
     EXPECT_EQ(render, 0u);
     EXPECT_EQ(capture, 0u);
+    // Created in the 64-bit view, where the 64-bit service keeps it, whatever
+    // this process's bitness.
     WnRegistryKey key;
-    EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE, (root + L"\\Devices\\NEW1").c_str(), KEY_READ), 0u);
+    EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE, (root + L"\\Devices\\NEW1").c_str(),
+                       KEY_READ | KEY_WOW64_64KEY),
+              0u);
     key.Close();
 
     EXPECT_EQ(WdmConfig::Store(root, L"NEW1", 3, 4), 0u);

@@ -9,14 +9,19 @@
 //       cross-process event wake-up;
 //   (c) mixer windows: both windows of a device open while asiohost.exe
 //       streams, the CPU time of their thread beside the same level
-//       requests made bare.
+//       requests made bare;
+//   (d) mixer open time: the inputs mixer, then the outputs mixer with the
+//       first open, for the default device and the largest layout the
+//       simulator gives, beside bare windows with as many child windows.
 // A program that prints its figures; not a test. --quick runs shorter.
 #include "BenchClock.h"
 #include "BenchFrameEvents.h"
 #include "BenchMixerLoad.h"
+#include "BenchMixerOpen.h"
 #include "BenchStartup.h"
 #include "BenchWakeup.h"
 #include "HostAsioText.h"
+#include "KorvelIoctl.h"
 #include "KorvelLinkFrame.h"
 #include "PanelWindow.h"
 #include "SimServer.h"
@@ -38,6 +43,7 @@ struct Settings
     size_t events = 500;
     size_t wakeups = 2000;
     double mixerSeconds = 10;
+    size_t mixerOpens = 3;
 };
 
 std::wstring Quoted(const char* unixPath)
@@ -145,6 +151,56 @@ void PrintMixerLoad(SimServer& sim, const Settings& settings)
                 figures.bareCpuMs > 0 ? figures.panelCpuMs / figures.bareCpuMs : 0.0);
 }
 
+void PrintMixerOpenRows(const char* layout, const BenchMixerOpen::Figures& f)
+{
+    std::printf("    %s: outputs mixer %u columns x %u rows\n", layout, f.columns, f.rows);
+    const char* row = "    %-46s %7zu %8.0f %8.0f %8.0f\n";
+    std::printf("    %-46s %7s %8s %8s %8s\n", "", "windows", "min ms", "med ms", "max ms");
+    auto print = [row](const char* what, size_t windows, const std::vector<double>& ms) {
+        std::printf(row, what, windows, Percentile(ms, 0.0), Percentile(ms, 0.5),
+                    Percentile(ms, 1.0));
+    };
+    print("inputs mixer, first", f.firstWindows, f.firstMs);
+    print("outputs mixer, the inputs mixer open", f.secondWindows, f.secondMs);
+    print("bare window, first", f.firstWindows, f.bareFirstMs);
+    print("bare window, the first bare one open", f.secondWindows, f.bareSecondMs);
+    const double bare = Percentile(f.bareSecondMs, 0.5);
+    std::printf("    ratio second mixer / second bare at the median: %.2f\n",
+                bare > 0 ? Percentile(f.secondMs, 0.5) / bare : 0.0);
+}
+
+void PrintMixerOpen(SimServer& sim, const Settings& settings)
+{
+    std::printf("(d) mixer open time, %zu runs each\n", settings.mixerOpens);
+    KorvelCplClient client;
+    bool changed = false;
+    if (client.OpenPanel(KORVEL_CONTROL_DEVICE_NAME) != 0 || client.RefreshDevices(changed) != 0 ||
+        client.DeviceCount() == 0) {
+        std::printf("    failed: no device through the panel's connection\n");
+        return;
+    }
+    BenchMixerOpen::Figures figures;
+    std::string error;
+    if (!BenchMixerOpen::Measure(client, 0, settings.mixerOpens, figures, error)) {
+        std::printf("    failed: %s\n", error.c_str());
+        return;
+    }
+    PrintMixerOpenRows("default device", figures);
+    // The largest pin layout: every analog pair and every virtual input.
+    (void)sim.Control("plug serial=LARGEST analog-in=16 analog-out=16 virtual=8");
+    if (client.RefreshDevices(changed) != 0 || client.DeviceCount() != DEVICES + 1) {
+        std::printf("    failed: the largest device did not arrive\n");
+        return;
+    }
+    figures = {};
+    if (!BenchMixerOpen::Measure(client, DEVICES, settings.mixerOpens, figures, error)) {
+        std::printf("    failed: %s\n", error.c_str());
+    } else {
+        PrintMixerOpenRows("largest layout", figures);
+    }
+    (void)sim.Control("unplug LARGEST");
+}
+
 } // namespace
 
 int main()
@@ -156,7 +212,7 @@ int main()
     }
     Settings settings;
     if (args.size() == 2 && args[1] == L"--quick") {
-        settings = {3, 100, 500, 3};
+        settings = {3, 100, 500, 3, 1};
     } else if (args.size() != 1) {
         std::fprintf(stderr, "usage: cplbench [--quick]\n");
         return 2;
@@ -181,6 +237,9 @@ int main()
     PrintStartup(settings);
     std::fflush(stdout);
     PrintEvents(sim, settings);
+    std::printf("\n");
+    std::fflush(stdout);
+    PrintMixerOpen(sim, settings);
     std::printf("\n");
     std::fflush(stdout);
     PrintMixerLoad(sim, settings);
