@@ -19,6 +19,12 @@
 //     }
 // A page's ProcessWindowMessage handles its own messages first and passes
 // the rest to FormBaseImpl<T>::ProcessWindowMessage.
+//
+// Pages get the client edge. The parts of a mixer window (strips, cells) are
+// bare and say so with `static constexpr bool CLIENT_EDGE = false;`: they
+// never get the edge rather than losing it again, since each frame change
+// of a child makes Wine repaint every other visible window at that place,
+// which made a mixer window take seconds to open beside another.
 template <class T>
 class FormBaseImpl : public WtlDialogImpl, public FormBase
 {
@@ -40,6 +46,7 @@ public:
     void OnFormTimer(UINT_PTR /*id*/) override {}
 
     static std::span<const WtlDialogResize::Rule> ResizeRules() { return {}; }
+    static constexpr bool CLIENT_EDGE = true;
 
     bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override
@@ -69,7 +76,9 @@ private:
     {
         // The client edge goes on first so that the size recorded as the
         // layout's reference is the one the controls are laid out in.
-        ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_NOSIZE);
+        if (T::CLIENT_EDGE) {
+            ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_NOSIZE);
+        }
         m_resize.Init(hwnd, false, true);
         for (const WtlDialogResize::Rule& rule : T::ResizeRules())
             m_resize.AddRule(rule.controlId, rule.flags);

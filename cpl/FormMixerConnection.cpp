@@ -22,8 +22,6 @@ FormMixerConnection::~FormMixerConnection()
 
 LRESULT FormMixerConnection::OnInitForm()
 {
-    // A cell is a bare square of the mixer window, without the pages' edge.
-    ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_NOSIZE);
     m_connectedBrush.reset(::CreateSolidBrush(CONNECTED_COLOR));
     m_openBrush.reset(::CreateSolidBrush(OPEN_COLOR));
     return 0;

@@ -16,6 +16,8 @@ class FormMixerConnection : public FormBaseImpl<FormMixerConnection>
 {
 public:
     static constexpr int IDD = IDD_FORM_MIXERCONNECTION;
+    // A bare square of the mixer window, without the pages' edge.
+    static constexpr bool CLIENT_EDGE = false;
     static constexpr COLORREF CONNECTED_COLOR = RGB(0, 255, 0);
     static constexpr COLORREF OPEN_COLOR = RGB(255, 255, 255);
     // The four texts in the order of the entries: output left from input

@@ -4,8 +4,6 @@
 
 LRESULT FormStereoInputCtrl::OnInitForm()
 {
-    // A strip is a bare row of the mixer window, without the pages' edge.
-    ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_NOSIZE);
     SetDlgItemText(IDC_STRIP_LABEL, m_label.c_str());
     m_leftMeter.Attach(GetDlgItem(IDC_STRIP_METER_LEFT), MixerValueScale::METER_MAX);
     m_rightMeter.Attach(GetDlgItem(IDC_STRIP_METER_RIGHT), MixerValueScale::METER_MAX);

@@ -13,6 +13,8 @@ class FormStereoInputCtrl : public FormBaseImpl<FormStereoInputCtrl>
 {
 public:
     static constexpr int IDD = IDD_FORM_STEREOINPUTCTRL;
+    // A bare row of the mixer window, without the pages' edge.
+    static constexpr bool CLIENT_EDGE = false;
 
     FormStereoInputCtrl(const std::wstring& label, const KorvelMixerLevel* left,
                         const KorvelMixerLevel* right)

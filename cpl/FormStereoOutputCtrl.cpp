@@ -24,8 +24,6 @@ void SetMuted(KorvelMixerGain& entry, bool muted)
 
 LRESULT FormStereoOutputCtrl::OnInitForm()
 {
-    // A strip is a bare column of the mixer window, without the pages' edge.
-    ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_NOSIZE);
     SetDlgItemText(IDC_STRIP_LABEL, m_label.c_str());
     for (bool left : {true, false}) {
         ::SendMessageW(Fader(left), TBM_SETRANGEMIN, FALSE, 0);

@@ -18,6 +18,8 @@ class FormStereoOutputCtrl : public FormBaseImpl<FormStereoOutputCtrl>,
 {
 public:
     static constexpr int IDD = IDD_FORM_STEREOOUTPUTCTRL;
+    // A bare column of the mixer window, without the pages' edge.
+    static constexpr bool CLIENT_EDGE = false;
 
     FormStereoOutputCtrl(KorvelCplClient& client, KorvelDeviceKey key, const std::wstring& label,
                          KorvelMixerGain* leftGain, KorvelMixerGain* rightGain,

@@ -221,6 +221,66 @@ TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFiftee
     EXPECT_EQ(m_mixer->CellCount(), 15u);
 }
 
+// Frame repaints of the windows under one root window, counted while a hook is in.
+class RepaintCounter
+{
+public:
+    explicit RepaintCounter(HWND root)
+    {
+        s_root = root;
+        s_count = 0;
+        m_hook = SetWindowsHookExW(WH_CALLWNDPROC, Count, nullptr, GetCurrentThreadId());
+    }
+    ~RepaintCounter()
+    {
+        UnhookWindowsHookEx(m_hook);
+        s_root = nullptr;
+    }
+    RepaintCounter(const RepaintCounter&) = delete;
+    RepaintCounter& operator=(const RepaintCounter&) = delete;
+    int Count() const { return s_count; }
+
+private:
+    static LRESULT CALLBACK Count(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && message->message == WM_NCPAINT &&
+            GetAncestor(message->hwnd, GA_ROOT) == s_root) {
+            ++s_count;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline HWND s_root = nullptr;
+    static inline int s_count = 0;
+    HHOOK m_hook = nullptr;
+};
+
+// The strips and cells are bare (no client edge) from the start: under Wine a
+// frame change of a child repaints every visible window at its place, so a
+// second mixer opened over the first repainted the whole first one once per
+// strip and cell and took seconds to open.
+TEST_F(FormMixerTest, OpeningTheOtherMixerLeavesTheOpenOneUnpainted)
+{
+    CreateMixer(kTenBySix, true);
+    m_mixer->Show();
+    EXPECT_FALSE(GetWindowLongPtrW(Strip(0), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(GetWindowLongPtrW(CellWindow(0, 0), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(GetWindowLongPtrW(m_mixer->InputStrip(0).GetFormWindow(), GWL_EXSTYLE) &
+                 WS_EX_CLIENTEDGE);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+    }
+    const KorvelDeviceKey key = Device().Info().key;
+    FormMixer outputs(m_host->Client(), key.word0, key.word1, false);
+    ASSERT_NE(outputs.CreateMixer(GetModuleHandleW(nullptr), m_host->Frame()), nullptr);
+    RepaintCounter repaints(Window());
+    outputs.Show();
+    ASSERT_EQ(outputs.CellCount(), 15u);
+    EXPECT_EQ(repaints.Count(), 0);
+}
+
 TEST_F(FormMixerTest, SoftwareOutputsMixerShowsThePlaybackPairsAndTheFactoryRoutes)
 {
     CreateMixer(kTenBySix, false);

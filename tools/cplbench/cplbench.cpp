@@ -13,7 +13,8 @@
 //   (d) mixer open time: the inputs mixer, then the outputs mixer with the
 //       first open, for the default device and the largest layout the
 //       simulator gives, beside bare windows with as many child windows.
-// A program that prints its figures; not a test. --quick runs shorter.
+// A program that prints its figures; not a test. --quick runs shorter;
+// --mixer-open runs (d) alone.
 #include "BenchClock.h"
 #include "BenchFrameEvents.h"
 #include "BenchMixerLoad.h"
@@ -211,11 +212,16 @@ int main()
         return childExit;
     }
     Settings settings;
-    if (args.size() == 2 && args[1] == L"--quick") {
-        settings = {3, 100, 500, 3, 1};
-    } else if (args.size() != 1) {
-        std::fprintf(stderr, "usage: cplbench [--quick]\n");
-        return 2;
+    bool mixerOpenOnly = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == L"--quick") {
+            settings = {3, 100, 500, 3, 1};
+        } else if (args[i] == L"--mixer-open") {
+            mixerOpenOnly = true;
+        } else {
+            std::fprintf(stderr, "usage: cplbench [--quick] [--mixer-open]\n");
+            return 2;
+        }
     }
     if (FindWindowW(PanelWindow::CLASS_NAME, nullptr) != nullptr) {
         std::fprintf(stderr, "cplbench: a control panel is already running\n");
@@ -234,6 +240,11 @@ int main()
     std::printf("cplbench: the control panel against a simulator with %zu devices%s\n\n", DEVICES,
                 settings.starts < 10 ? " (quick)" : "");
     std::fflush(stdout);
+    if (mixerOpenOnly) {
+        PrintMixerOpen(sim, settings);
+        sim.Stop();
+        return 0;
+    }
     PrintStartup(settings);
     std::fflush(stdout);
     PrintEvents(sim, settings);
