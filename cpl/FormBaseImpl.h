@@ -22,9 +22,9 @@
 //
 // Pages get the client edge. The parts of a mixer window (strips, cells) are
 // bare and say so with `static constexpr bool CLIENT_EDGE = false;`: they
-// never get the edge rather than losing it again, since each frame change
-// of a child makes Wine repaint every other visible window at that place,
-// which made a mixer window take seconds to open beside another.
+// never get the edge rather than losing it again: under Wine each frame
+// change of a child in a window being built repainted the whole of another
+// open mixer window, so a mixer took seconds to open beside another.
 template <class T>
 class FormBaseImpl : public WtlDialogImpl, public FormBase
 {

@@ -257,9 +257,8 @@ private:
 };
 
 // The strips and cells are bare (no client edge) from the start: under Wine a
-// frame change of a child repaints every visible window at its place, so a
-// second mixer opened over the first repainted the whole first one once per
-// strip and cell and took seconds to open.
+// frame change of a child repainted the whole of the other open mixer, once
+// per strip and cell, and the second mixer took seconds to open.
 TEST_F(FormMixerTest, OpeningTheOtherMixerLeavesTheOpenOneUnpainted)
 {
     CreateMixer(kTenBySix, true);
