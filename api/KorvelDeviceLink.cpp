@@ -262,8 +262,12 @@ DWORD KorvelDeviceLink::PipeTransact(HANDLE handle, HANDLE event, DWORD code, co
     overlapped.hEvent = event;
     DWORD received = 0;
     DWORD status = ERROR_SUCCESS;
+    // The answer buffer is what this request can be answered with: its
+    // header and the caller's output length. A buffer of the whole frame
+    // limit for every request made Wine's server copy (and fail on) 64 KiB
+    // per exchange; a longer answer is drained and refused below.
     if (!TransactNamedPipe(handle, request, requestHeader + inLength, AnswerFrame(),
-                           KORVEL_LINK_MAX_FRAME, nullptr, &overlapped)) {
+                           answerHeader + outLength, nullptr, &overlapped)) {
         status = GetLastError();
     }
     if (status == ERROR_SUCCESS || status == ERROR_IO_PENDING) {

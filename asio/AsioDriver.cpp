@@ -1,5 +1,6 @@
 #include "AsioDriver.h"
 
+#include "AsioCallGuard.h"
 #include "AsioModule.h"
 #include "AsioText.h"
 #include "KorvelStatus.h"
@@ -31,6 +32,7 @@ CUnknown* AsioDriver::CreateInstance(LPUNKNOWN outer, HRESULT* result)
 AsioDriver::AsioDriver(LPUNKNOWN outer, HRESULT* result)
     : CUnknown(L"ASIODRV", outer, result), m_custom(new (std::nothrow) AsioCustom())
 {
+    InitializeCriticalSection(&m_callLock);
     if (m_custom == nullptr && result != nullptr) {
         *result = E_OUTOFMEMORY; // the factory destroys the object again
     }
@@ -40,17 +42,44 @@ AsioDriver::~AsioDriver()
 {
     // A host that releases the driver is done with it: the stream ends and
     // nothing (no reset request from the format switch below) calls into
-    // the host's callbacks any more, which may be gone already.
-    (void)stop();
+    // the host's callbacks any more, which may be gone already. No other
+    // host call can be running (the last reference is gone), so no guard;
+    // on the streaming thread (a release inside a callback, carried out
+    // once the callback has returned) the stream has left its loop already.
+    StopStream();
     m_engine.ForgetHost();
     if (m_dsdMode) {
         (void)SwitchStreamFormat(false);
     }
-    (void)disposeBuffers();
+    DisposeStream();
     m_custom.reset();
     m_pcmSet.Clear();
     m_dsdSet.Clear();
     m_client.CloseAll();
+    DeleteCriticalSection(&m_callLock);
+}
+
+void AsioDriver::DestroySelf()
+{
+    if (!m_engine.ReleaseOnExit(&AsioDriver::DestroyDeferred, this)) {
+        delete this;
+    }
+}
+
+void AsioDriver::DestroyDeferred(void* driver)
+{
+    delete static_cast<AsioDriver*>(driver);
+}
+
+AsioDriver::State AsioDriver::CurrentState() const
+{
+    if (!m_initialized) {
+        return LOADED;
+    }
+    if (!m_engine.Prepared()) {
+        return INITIALIZED;
+    }
+    return m_engine.Running() ? RUNNING : PREPARED;
 }
 
 // --- IUnknown ---------------------------------------------------------------
@@ -85,7 +114,11 @@ HRESULT AsioDriver::NonDelegatingQueryInterface(REFIID riid, void** ppv)
 
 ASIOBool AsioDriver::init(void*)
 {
-    if (m_state >= INITIALIZED) {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASIOFalse;
+    }
+    if (m_initialized) {
         return ASIOTrue;
     }
     if (m_engine.CreateEvents() != ERROR_SUCCESS) {
@@ -112,7 +145,7 @@ ASIOBool AsioDriver::init(void*)
     if (RebuildChannelSets() != ERROR_SUCCESS) {
         return ASIOFalse;
     }
-    m_state = INITIALIZED;
+    m_initialized = true;
     return ASIOTrue;
 }
 
@@ -143,7 +176,7 @@ void AsioDriver::SetErrorText(const wchar_t* text)
 
 void AsioDriver::ReadStreamConfig()
 {
-    (void)m_client.RefreshStreamConfig(m_config);
+    (void)m_config.Refresh(m_client);
 }
 
 // --- Channel sets -------------------------------------------------------------
@@ -154,6 +187,9 @@ DWORD AsioDriver::RebuildChannelSets()
     DWORD status = m_client.AsioGetChannelList(list);
     if (status != ERROR_SUCCESS) {
         SetErrorText(NO_DEVICE_TEXT);
+        // A stream cannot go on without the connection, and its notice
+        // thread must not be using it while it closes.
+        StopStream();
         m_client.CloseAll();
         return status;
     }
@@ -210,6 +246,7 @@ long AsioDriver::getDriverVersion()
 
 void AsioDriver::getErrorMessage(char* string)
 {
+    AsioCallGuard call(m_callLock, m_engine);
     AsioText::Narrow(string, ERROR_MESSAGE_CHARS, m_errorText, ERROR_TEXT_CHARS);
 }
 
@@ -217,6 +254,10 @@ ASIOError AsioDriver::getChannels(long* numInputChannels, long* numOutputChannel
 {
     if (numInputChannels == nullptr || numOutputChannels == nullptr) {
         return ASE_InvalidParameter;
+    }
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
     }
     AsioChannelSet& set = CurrentSet();
     *numInputChannels = static_cast<long>(set.InputCount());
@@ -228,6 +269,10 @@ ASIOError AsioDriver::getChannelInfo(ASIOChannelInfo* info)
 {
     if (info == nullptr) {
         return ASE_InvalidParameter;
+    }
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
     }
     AsioChannel* channel = CurrentSet().Find(info->isInput != ASIOFalse, info->channel);
     if (channel == nullptr) {
@@ -284,12 +329,32 @@ ASIOError AsioDriver::getBufferSize(long* minSize, long* maxSize, long* preferre
         granularity == nullptr) {
         return ASE_InvalidParameter;
     }
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
     ReadStreamConfig();
-    uint64_t preferred = uint64_t{m_config.bufferSize} * (m_dsdMode ? DSD_BLOCK_SAMPLES : 1);
-    *preferredSize = static_cast<long>(preferred > LONG_MAX ? LONG_MAX : preferred);
+    *preferredSize = static_cast<long>(HostBufferSize());
     BufferSizeRange(*preferredSize, *minSize, *maxSize);
     *granularity = 0;
     return ASE_OK;
+}
+
+uint32_t AsioDriver::HostBufferSize() const
+{
+    uint64_t preferred = uint64_t{m_config.BufferSize()} * (m_dsdMode ? DSD_BLOCK_SAMPLES : 1);
+    return static_cast<uint32_t>(preferred > LONG_MAX ? LONG_MAX : preferred);
+}
+
+bool AsioDriver::OfferedBufferSize(long size) const
+{
+    // getBufferSize offers the minimum, the preferred and the maximum size
+    // with granularity 0: nothing in between.
+    const long preferred = static_cast<long>(HostBufferSize());
+    long minimum = 0;
+    long maximum = 0;
+    BufferSizeRange(preferred, minimum, maximum);
+    return size == preferred || size == minimum || size == maximum;
 }
 
 bool AsioDriver::TruncateRate(ASIOSampleRate rate, uint32_t& hz)
@@ -307,10 +372,10 @@ bool AsioDriver::IsDsdRate(uint32_t hz)
     return hz >= KORVEL_DSD_MIN_SAMPLE_RATE && hz <= KORVEL_DSD_MAX_SAMPLE_RATE;
 }
 
-bool AsioDriver::RateInTable(uint32_t hz) const
+bool AsioDriver::RateInTable(const KorvelAsioStreamConfig& config, uint32_t hz)
 {
-    for (uint32_t i = 0; i < m_config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
-        if (m_config.rates[i] == hz) {
+    for (uint32_t i = 0; i < config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
+        if (config.rates[i] == hz) {
             return true;
         }
     }
@@ -319,13 +384,13 @@ bool AsioDriver::RateInTable(uint32_t hz) const
 
 bool AsioDriver::HasDsdRate() const
 {
-    return FirstRateOfMode(true) != 0;
+    return FirstRateOfMode(m_config.Get(), true) != 0;
 }
 
-uint32_t AsioDriver::FirstRateOfMode(bool dsd) const
+uint32_t AsioDriver::FirstRateOfMode(const KorvelAsioStreamConfig& config, bool dsd)
 {
-    for (uint32_t i = 0; i < m_config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
-        uint32_t rate = m_config.rates[i];
+    for (uint32_t i = 0; i < config.rateCount && i < KORVEL_MAX_SAMPLE_RATES; ++i) {
+        uint32_t rate = config.rates[i];
         if (dsd ? rate >= KORVEL_DSD_MIN_SAMPLE_RATE : rate <= PCM_MAX_RATE) {
             return rate;
         }
@@ -336,7 +401,7 @@ uint32_t AsioDriver::FirstRateOfMode(bool dsd) const
 ASIOError AsioDriver::canSampleRate(ASIOSampleRate sampleRate)
 {
     uint32_t hz = 0;
-    return TruncateRate(sampleRate, hz) && RateInTable(hz) ? ASE_OK : ASE_NoClock;
+    return TruncateRate(sampleRate, hz) && RateInTable(m_config.Get(), hz) ? ASE_OK : ASE_NoClock;
 }
 
 ASIOError AsioDriver::getSampleRate(ASIOSampleRate* sampleRate)
@@ -344,33 +409,60 @@ ASIOError AsioDriver::getSampleRate(ASIOSampleRate* sampleRate)
     if (sampleRate == nullptr) {
         return ASE_InvalidParameter;
     }
-    *sampleRate = static_cast<ASIOSampleRate>(m_config.currentRate);
+    *sampleRate = static_cast<ASIOSampleRate>(m_config.CurrentRate());
     return ASE_OK;
 }
 
 ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
 {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
     ReadStreamConfig();
     uint32_t hz = 0;
-    if (!TruncateRate(sampleRate, hz) || !RateInTable(hz) || IsDsdRate(hz) != m_dsdMode) {
+    if (!TruncateRate(sampleRate, hz) || !RateInTable(m_config.Get(), hz) ||
+        IsDsdRate(hz) != m_dsdMode) {
         return ASE_NoClock;
     }
-    const uint32_t before = m_config.currentRate;
+    const uint32_t before = m_config.CurrentRate();
     if (m_client.SetSampleRate(hz) != ERROR_SUCCESS) {
         return ASE_HWMalfunction;
     }
     ReadStreamConfig();
-    (void)RebuildChannelSets();
-    if (m_engine.HasCallbacks() && m_config.currentRate != before) {
-        (void)m_engine.HostMessage(kAsioResetRequest, 0);
+    // A channel list that cannot be read closed the connection: the rate
+    // may be set, but this driver can no longer stream.
+    if (RebuildChannelSets() != ERROR_SUCCESS) {
+        return ASE_HWMalfunction;
+    }
+    if (m_engine.HasCallbacks() && m_config.CurrentRate() != before) {
+        TellHostOfRateChange();
     }
     return ASE_OK;
+}
+
+void AsioDriver::TellHostOfRateChange()
+{
+    // One message per change, from one thread. While a stream runs, the
+    // service's notices of this change reach the host on the streaming
+    // thread; only a host that accepts none of them is asked to reset there
+    // by the driver itself. Otherwise no stream runs and the host hears it
+    // now.
+    if (!m_engine.Running()) {
+        m_engine.ResetHostNow();
+    } else if (!m_engine.HostTakesNotices()) {
+        m_engine.PostNotice(AsioHostNotices::DRIVER_RESET);
+    }
 }
 
 // --- Clocks -------------------------------------------------------------------------
 
 ASIOError AsioDriver::getClockSources(ASIOClockSource* clocks, long* numSources)
 {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
     if (CurrentSet().IsEmpty()) {
         return ASE_NotPresent;
     }
@@ -389,6 +481,10 @@ ASIOError AsioDriver::getClockSources(ASIOClockSource* clocks, long* numSources)
 
 ASIOError AsioDriver::setClockSource(long reference)
 {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
     if (CurrentSet().IsEmpty()) {
         return ASE_NotPresent;
     }
@@ -409,7 +505,17 @@ ASIOError AsioDriver::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp
 ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannels,
                                     long bufferSize, ASIOCallbacks* callbacks)
 {
-    if (m_state != INITIALIZED) {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
+    return PrepareBuffers(bufferInfos, numChannels, bufferSize, callbacks);
+}
+
+ASIOError AsioDriver::PrepareBuffers(ASIOBufferInfo* bufferInfos, long numChannels,
+                                     long bufferSize, ASIOCallbacks* callbacks)
+{
+    if (CurrentState() != INITIALIZED) {
         return ASE_NotPresent;
     }
     // Refused before anything is touched: a negative count names no channels.
@@ -420,48 +526,80 @@ ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
     if (bufferInfos == nullptr || callbacks == nullptr || frames == 0) {
         return ASE_InvalidParameter;
     }
+    ReadStreamConfig();
+    if (!OfferedBufferSize(bufferSize)) {
+        return ASE_InvalidMode; // a size getBufferSize never offered
+    }
     ASIOError result = m_engine.Prepare(CurrentSet(), bufferInfos, numChannels,
                                         static_cast<uint32_t>(frames), m_dsdMode, callbacks);
     if (result != ASE_OK) {
         return result;
     }
-    m_state = PREPARED;
-    m_engine.LearnHost(m_config.currentRate);
+    m_engine.LearnHost(m_config.CurrentRate(), HostBufferSize());
     return ASE_OK;
 }
 
 ASIOError AsioDriver::disposeBuffers()
 {
-    // From inside a host callback the stream cannot be joined: refused, so
-    // the host can dispose from its own thread.
-    if (m_engine.OnStreamingThread()) {
+    AsioCallGuard call(m_callLock, m_engine);
+    // From inside a host callback the buffers are in use until it returns:
+    // refused, so the host can dispose from its own thread.
+    if (!call.Held() || m_engine.OnStreamingThread()) {
         return ASE_InvalidMode;
     }
-    (void)stop();
-    m_engine.Dispose();
-    if (m_state > INITIALIZED) {
-        m_state = INITIALIZED;
-    }
+    DisposeStream();
     return ASE_OK;
+}
+
+void AsioDriver::DisposeStream()
+{
+    StopStream();
+    m_engine.Dispose();
 }
 
 ASIOError AsioDriver::start()
 {
-    if (m_state == RUNNING) {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
+    return StartStream();
+}
+
+ASIOError AsioDriver::StartStream()
+{
+    if (m_engine.Running()) {
         return ASE_OK;
     }
-    if (m_state != PREPARED || !m_engine.HasCallbacks() || !WaitUntilReady()) {
+    if (!m_engine.Prepared() || !m_engine.HasCallbacks()) {
         return ASE_NotPresent;
     }
-    // Notices that piled up while not running are stale.
+    // A stop from inside a callback takes effect when the callback returns;
+    // the same thread cannot start the next stream before that.
+    if (m_engine.OnStreamingThread()) {
+        return ASE_InvalidMode;
+    }
+    if (!WaitUntilReady()) {
+        return ASE_NotPresent;
+    }
+    // Notices that piled up while not running are stale; what they changed
+    // is read now. A rate or buffer size other than the one the host
+    // prepared for means its buffers no longer fit: it is asked to reset.
     if (m_client.FlushNotifications() != ERROR_SUCCESS) {
         return ASE_NotPresent;
     }
+    ReadStreamConfig();
+    const bool stale = m_engine.HostConfigStale();
+    if (stale) {
+        (void)RebuildChannelSets();
+    }
     m_engine.BeginRun();
-    m_state = RUNNING;
+    if (stale) {
+        m_engine.PostNotice(AsioHostNotices::DRIVER_RESET);
+    }
     if (m_engine.StartThread() != ERROR_SUCCESS) {
         // Not running after all: back to Prepared, timer resolution restored.
-        m_state = PREPARED;
+        m_engine.StopThread();
         m_engine.EndRun();
         return ASE_NotPresent;
     }
@@ -470,16 +608,18 @@ ASIOError AsioDriver::start()
 
 ASIOError AsioDriver::stop()
 {
-    // The streaming thread cannot wait for itself to end.
-    if (m_engine.OnStreamingThread()) {
-        return ASE_InvalidMode;
-    }
-    m_engine.StopThread();
-    if (m_state == RUNNING) {
-        m_state = PREPARED;
-    }
-    m_engine.EndRun();
+    AsioCallGuard call(m_callLock, m_engine);
+    // From inside a callback (or when the guard gave up because another
+    // thread is stopping) the stop is asked for and takes effect as soon
+    // as the callback returns.
+    StopStream();
     return ASE_OK;
+}
+
+void AsioDriver::StopStream()
+{
+    m_engine.StopThread();
+    m_engine.EndRun();
 }
 
 ASIOError AsioDriver::outputReady()
@@ -492,6 +632,7 @@ ASIOError AsioDriver::outputReady()
 
 ASIOError AsioDriver::controlPanel()
 {
+    AsioCallGuard call(m_callLock, m_engine);
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(AsioModule::Handle(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || m_custom == nullptr) {
@@ -513,7 +654,7 @@ ASIOError AsioDriver::SwitchStreamFormat(bool dsd)
         return ASE_HWMalfunction;
     }
     m_dsdMode = dsd;
-    if (setSampleRate(FirstRateOfMode(dsd)) != ASE_OK) {
+    if (setSampleRate(FirstRateOfMode(m_config.Get(), dsd)) != ASE_OK) {
         return ASE_HWMalfunction;
     }
     return ASE_SUCCESS;
@@ -523,6 +664,10 @@ ASIOError AsioDriver::SetIoFormat(const ASIOIoFormat* format)
 {
     if (format == nullptr) {
         return ASE_NotPresent;
+    }
+    const bool dsd = format->FormatType == kASIODSDFormat;
+    if ((format->FormatType == kASIOPCMFormat || dsd) && dsd == m_dsdMode) {
+        return ASE_SUCCESS; // already in that format: rate and buffers stay
     }
     switch (format->FormatType) {
     case kASIOPCMFormat:
@@ -551,6 +696,10 @@ ASIOError AsioDriver::CanDoIoFormat(const ASIOIoFormat* format) const
 
 ASIOError AsioDriver::future(long selector, void* opt)
 {
+    AsioCallGuard call(m_callLock, m_engine);
+    if (!call.Held()) {
+        return ASE_InvalidMode;
+    }
     switch (selector) {
     case kAsioEnableTimeCodeRead: // accepted; no time code is delivered
     case kAsioDisableTimeCodeRead:

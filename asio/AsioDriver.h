@@ -12,9 +12,16 @@
 // hostile or out-of-order call gets an ASIO error, never a crash.
 //
 // Streaming (buffer preparation, start, stop, the streaming thread) is the
-// engine's (AsioStreamEngine); the driver keeps the state word and checks it
-// before it asks the engine for anything.
+// engine's (AsioStreamEngine). The state is not kept beside the engine: it is
+// read off the engine's owners (see CurrentState), so the two cannot drift.
+//
+// IASIO promises no thread safety, but hosts call from several threads at
+// once (a reset request handled on a helper thread while the main thread
+// closes). Every call that changes or reads the driver's state passes the
+// call guard (AsioCallGuard); the buffer-switch path and the calls hosts make
+// from inside it at every period (getSamplePosition, outputReady) do not.
 #include "AsioChannelSet.h"
+#include "AsioConfigStore.h"
 #include "AsioCustom.h"
 #include "AsioStreamEngine.h"
 #include "CUnknown.h"
@@ -73,7 +80,7 @@ public:
     ASIOError outputReady() override;
 
     // For tests: the state, the mode, the connection and the engine.
-    State CurrentState() const { return m_state; }
+    State CurrentState() const;
     bool InDsdMode() const { return m_dsdMode; }
     KorvelAsioClient& Connection() { return m_client; }
     AsioStreamEngine& Engine() { return m_engine; }
@@ -85,14 +92,28 @@ public:
     static bool TruncateRate(ASIOSampleRate rate, uint32_t& hz);
     static bool IsDsdRate(uint32_t hz);
 
+protected:
+    // The last release inside a host callback defers the destruction to the
+    // streaming thread, once the callback has returned.
+    void DestroySelf() override;
+
 private:
+    static void DestroyDeferred(void* driver);
     AsioChannelSet& CurrentSet() { return m_dsdMode ? m_dsdSet : m_pcmSet; }
     void SetErrorText(const wchar_t* text);
     bool WaitUntilReady();
     void ReadStreamConfig();
-    bool RateInTable(uint32_t hz) const;
+    static bool RateInTable(const KorvelAsioStreamConfig& config, uint32_t hz);
     bool HasDsdRate() const;
-    uint32_t FirstRateOfMode(bool dsd) const;
+    static uint32_t FirstRateOfMode(const KorvelAsioStreamConfig& config, bool dsd);
+    uint32_t HostBufferSize() const;
+    bool OfferedBufferSize(long size) const;
+    ASIOError PrepareBuffers(ASIOBufferInfo* bufferInfos, long numChannels, long bufferSize,
+                             ASIOCallbacks* callbacks);
+    ASIOError StartStream();
+    void StopStream();
+    void DisposeStream();
+    void TellHostOfRateChange();
     DWORD RebuildChannelSets();
     void FillChannelSets(const KorvelAsioChannelList& list, AsioChannelSet& pcm,
                          AsioChannelSet& dsd);
@@ -103,10 +124,11 @@ private:
     // In the order the driver's data model gives them.
     KorvelAsioClient m_client;
     wchar_t m_errorText[ERROR_TEXT_CHARS] = {};
-    State m_state = LOADED;
+    bool m_initialized = false;
+    CRITICAL_SECTION m_callLock; // see AsioCallGuard
     AsioChannelSet m_pcmSet;
     AsioChannelSet m_dsdSet;
-    KorvelAsioStreamConfig m_config = {};
+    AsioConfigStore m_config;
     // The host's callbacks and capabilities, the events, the lock, the time
     // record, the shared buffers and the streaming thread.
     AsioStreamEngine m_engine{m_client, m_config};

@@ -15,6 +15,8 @@ namespace {
 constexpr size_t PCM_HALF_BYTES_PER_FRAME = 4;  // one 32-bit sample
 constexpr size_t DSD_HALF_BYTES_PER_BLOCK = 8; // 64 one-bit samples
 constexpr uint64_t NS_PER_MS = 1000000;
+// An address inside this module, for the module reference of a deferred release.
+const char MODULE_ANCHOR = 0;
 
 ASIOSamples Split(uint64_t value)
 {
@@ -29,7 +31,7 @@ uint64_t Address(const void* pointer)
 
 } // namespace
 
-AsioStreamEngine::AsioStreamEngine(KorvelAsioClient& client, KorvelAsioStreamConfig& config)
+AsioStreamEngine::AsioStreamEngine(KorvelAsioClient& client, AsioConfigStore& config)
     : m_client(client), m_config(config)
 {
     InitializeCriticalSection(&m_lock);
@@ -39,7 +41,7 @@ AsioStreamEngine::AsioStreamEngine(KorvelAsioClient& client, KorvelAsioStreamCon
 AsioStreamEngine::~AsioStreamEngine()
 {
     // The owner stops and disposes first; this only keeps a forgotten run
-    // from outliving the objects its thread uses.
+    // from outliving the objects its threads use.
     m_run.reset();
     m_buffers.reset();
     DeleteCriticalSection(&m_lock);
@@ -48,7 +50,10 @@ AsioStreamEngine::~AsioStreamEngine()
 DWORD AsioStreamEngine::CreateEvents()
 {
     DWORD status = m_startedEvent.Create(TRUE, FALSE);
-    return status != ERROR_SUCCESS ? status : m_stopEvent.Create(TRUE, FALSE);
+    if (status == ERROR_SUCCESS) {
+        status = m_stopEvent.Create(TRUE, FALSE);
+    }
+    return status != ERROR_SUCCESS ? status : m_notices.Create();
 }
 
 // --- Buffers ------------------------------------------------------------------------
@@ -59,6 +64,7 @@ ASIOError AsioStreamEngine::Prepare(AsioChannelSet& channels, ASIOBufferInfo* in
     m_framesPerHalf = framesPerHalf;
     m_dsd = dsd;
     m_callbacks = callbacks;
+    ResetTime(); // a new stream starts at position 0, whatever the last one reached
     channels.ReleaseActive();
     ASIOError result = PrepareSession(channels);
     for (long i = 0; result == ASE_OK && i < count; ++i) {
@@ -110,26 +116,37 @@ ASIOError AsioStreamEngine::PrepareChannel(ASIOBufferInfo& info)
         return ASE_InvalidParameter;
     }
     size_t bytes = 0;
-    if (!ChannelBufferBytes(bytes) || !channel->Buffer().Allocate(bytes)) {
+    if (!ChannelBufferBytes(bytes)) {
         return ASE_NoMemory;
     }
-    try {
-        channels.Activate(channel);
-    } catch (const std::bad_alloc&) {
-        channel->Buffer().Release();
-        return ASE_NoMemory;
+    // Only the channels of this call have buffers (the active ones were
+    // released above): a channel named again gets the buffer it already has,
+    // whose pointers the host holds from the earlier entry.
+    if (!channel->HasBuffer()) {
+        if (!channel->Buffer().Allocate(bytes)) {
+            return ASE_NoMemory;
+        }
+        try {
+            channels.Activate(channel);
+        } catch (const std::bad_alloc&) {
+            channel->Buffer().Release();
+            return ASE_NoMemory;
+        }
+        // Hosts write through the pointers they get: a channel the kernel
+        // driver refuses fails the whole preparation rather than hand out
+        // null pointers.
+        if (!channel->IsDummy() && !AnnounceChannel(*channel)) {
+            return ASE_InvalidMode;
+        }
     }
-    if (channel->IsDummy() || AnnounceChannel(*channel)) {
-        auto* base = static_cast<uint8_t*>(channel->Buffer().Address());
-        info.buffers[0] = base;
-        info.buffers[1] = base + bytes / 2;
-    }
+    auto* base = static_cast<uint8_t*>(channel->Buffer().Address());
+    info.buffers[0] = base;
+    info.buffers[1] = base + bytes / 2;
     return ASE_OK;
 }
 
 bool AsioStreamEngine::AnnounceChannel(AsioChannel& channel)
 {
-    // A channel the kernel driver refuses keeps null pointers; the others stream.
     const KorvelChannelKey id = channel.Info().id;
     if (m_client.AsioEnableChannel(id) != ERROR_SUCCESS) {
         return false;
@@ -142,8 +159,10 @@ bool AsioStreamEngine::AnnounceChannel(AsioChannel& channel)
     return m_client.AsioSetChannelBuffer(buffer) == ERROR_SUCCESS;
 }
 
-void AsioStreamEngine::LearnHost(uint32_t sampleRate)
+void AsioStreamEngine::LearnHost(uint32_t sampleRate, uint32_t bufferSize)
 {
+    m_toldRate = sampleRate;
+    m_toldSize = bufferSize;
     m_hostTimeInfo = HostMessage(kAsioSupportsTimeInfo, 0) > 0;
     if (m_hostTimeInfo) {
         WnCriticalSectionLock guard(m_lock);
@@ -196,14 +215,33 @@ const KorvelAsioSharedBlock* AsioStreamEngine::SharedBlock() const
     return m_buffers != nullptr ? m_buffers->Block() : nullptr;
 }
 
+uint32_t AsioStreamEngine::HostBufferSize() const
+{
+    return m_config.BufferSize() * (m_dsd ? DSD_BLOCK_SAMPLES : 1);
+}
+
+void AsioStreamEngine::ResetTime()
+{
+    WnCriticalSectionLock guard(m_lock);
+    m_samplePosition = 0;
+    m_time.timeInfo.samplePosition = ASIOSamples{};
+    m_time.timeInfo.systemTime = ASIOTimeStamp{};
+}
+
 // --- Start and stop ---------------------------------------------------------------------
 
 void AsioStreamEngine::BeginRun()
 {
-    m_run.reset(); // a run left by a stop from the streaming thread ends first
-    m_run.reset(new (std::nothrow) AsioStreamRun(m_stopEvent));
+    EndRun(); // a run left by a stop from the streaming thread ends first
     (void)m_stopEvent.Reset();
     (void)m_startedEvent.Reset();
+    m_notices.Clear();
+    ResetTime();
+    if (m_buffers != nullptr) {
+        // The counter counts this stream's switches only.
+        *m_buffers->Block() = KorvelAsioSharedBlock{};
+    }
+    m_run.reset(new (std::nothrow) AsioStreamRun(m_stopEvent, m_client, m_config, m_notices));
 }
 
 DWORD AsioStreamEngine::StartThread()
@@ -234,12 +272,84 @@ void AsioStreamEngine::StopThread()
 
 void AsioStreamEngine::EndRun()
 {
+    if (OnStreamingThread()) {
+        return;
+    }
     m_run.reset();
+    m_streamingThreadId.store(0, std::memory_order_release);
+}
+
+bool AsioStreamEngine::StopRequested() const
+{
+    return m_stopEvent.GetHandle() == nullptr ||
+           WaitForSingleObject(m_stopEvent.GetHandle(), 0) == WAIT_OBJECT_0;
 }
 
 bool AsioStreamEngine::OnStreamingThread() const
 {
-    return m_run != nullptr && m_run->ThreadId() == GetCurrentThreadId();
+    const DWORD id = m_streamingThreadId.load(std::memory_order_acquire);
+    return id != 0 && id == GetCurrentThreadId();
+}
+
+bool AsioStreamEngine::ReleaseOnExit(ExitAction action, void* context)
+{
+    if (!OnStreamingThread()) {
+        return false;
+    }
+    // The module stays loaded until the thread has run its last instruction
+    // in it: a host may unload the driver as soon as the release returns.
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&MODULE_ANCHOR), &m_exitModule)) {
+        m_exitModule = nullptr;
+    }
+    m_exitAction = action;
+    m_exitContext = context;
+    m_callbacks = nullptr; // the host is gone: no more switches or messages
+    (void)m_stopEvent.Set();
+    return true;
+}
+
+// --- What the host is told --------------------------------------------------------------
+
+bool AsioStreamEngine::HostConfigStale() const
+{
+    return m_config.CurrentRate() != m_toldRate || HostBufferSize() != m_toldSize;
+}
+
+void AsioStreamEngine::ResetHostNow()
+{
+    m_toldRate = m_config.CurrentRate();
+    m_toldSize = HostBufferSize();
+    (void)HostMessage(kAsioResetRequest, 0);
+}
+
+void AsioStreamEngine::TellHost(uint32_t bits) noexcept
+{
+    // One message for everything posted since the last one. The service
+    // announces a rate change as a streaming change followed by a rate
+    // change; the reset that answers the first already covers the second.
+    const uint32_t rate = m_config.CurrentRate();
+    const uint32_t size = HostBufferSize();
+    const bool changed = rate != m_toldRate || size != m_toldSize;
+    long selector = 0;
+    long value = 0;
+    if ((bits & AsioHostNotices::DRIVER_RESET) != 0 ||
+        ((bits & AsioHostNotices::STREAMING_CHANGED) != 0 && m_hostResetRequest)) {
+        selector = kAsioResetRequest;
+    } else if ((bits & AsioHostNotices::RATE_CHANGED) != 0 && changed) {
+        if (m_hostBufferSizeChange) {
+            selector = kAsioBufferSizeChange;
+            value = static_cast<long>(size); // hosts read the new size here
+        } else if (m_hostResetRequest) {
+            selector = kAsioResetRequest;
+        }
+    }
+    if (selector == 0) {
+        return; // nothing the host accepts, or nothing new
+    }
+    m_toldRate = rate;
+    m_toldSize = size;
+    (void)HostMessage(selector, value);
 }
 
 void AsioStreamEngine::SamplePosition(ASIOSamples& position, ASIOTimeStamp& stamp)
@@ -261,12 +371,13 @@ long AsioStreamEngine::HostMessage(long selector, long value)
 
 DWORD AsioStreamEngine::Stream() noexcept
 {
+    m_streamingThreadId.store(GetCurrentThreadId(), std::memory_order_release);
     KorvelAsioSharedBlock* block = m_buffers->Block();
-    HANDLE waits[3] = {m_buffers->BufferEvent(), m_client.NotificationEvent(),
-                       m_stopEvent.GetHandle()};
+    // The stop event first: a buffer event that is always pending (a host
+    // slower than the period) must not keep a stop from taking effect. The
+    // notices before the buffer event for the same reason.
+    HANDLE waits[3] = {m_stopEvent.GetHandle(), m_notices.WakeEvent(), m_buffers->BufferEvent()};
     (void)SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    m_samplePosition = 0;
-    m_systemTimeNs = 0;
     FillSilence();
     (void)m_startedEvent.Set();
 
@@ -276,22 +387,43 @@ DWORD AsioStreamEngine::Stream() noexcept
     index = 1;
     Switch();
     if (m_client.AsioStart() != ERROR_SUCCESS) {
-        return ERROR_NOT_READY; // no further switches until stop and start
+        // No switch will follow until stop and start: the host is asked to
+        // start over rather than wait on a stream that never moves.
+        (void)HostMessage(kAsioResetRequest, 0);
+        return Finish(ERROR_NOT_READY);
     }
     auto* counter = reinterpret_cast<volatile LONG*>(&block->switchCount);
     for (;;) {
         DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0) {
+        if (woken == WAIT_OBJECT_0 + 2) {
             Switch();
             (void)InterlockedIncrement(counter);
         } else if (woken == WAIT_OBJECT_0 + 1) {
-            HandleNotifications();
+            TellHost(m_notices.Take());
         } else {
             break; // the stop event, or a failed wait
         }
     }
     (void)m_client.AsioStop();
-    return ERROR_SUCCESS;
+    return Finish(ERROR_SUCCESS);
+}
+
+DWORD AsioStreamEngine::Finish(DWORD status) noexcept
+{
+    if (m_exitAction == nullptr) {
+        return status;
+    }
+    // The driver was released inside a callback: destroy it here, now that
+    // no callback is running, then leave the module without returning into
+    // it (the engine, and maybe the module's last reference, are gone).
+    const ExitAction action = m_exitAction;
+    void* const context = m_exitContext;
+    const HMODULE module = m_exitModule;
+    action(context);
+    if (module != nullptr) {
+        FreeLibraryAndExitThread(module, status);
+    }
+    return status;
 }
 
 void AsioStreamEngine::FillSilence() noexcept
@@ -309,15 +441,22 @@ void AsioStreamEngine::SetTimeStamp(uint64_t samplePosition, uint64_t systemTime
     WnCriticalSectionLock guard(m_lock);
     m_time.timeInfo.samplePosition = Split(samplePosition);
     m_time.timeInfo.systemTime = Split(systemTimeNs);
+    if (m_hostTimeInfo) {
+        // The rate the device streams at now, not the one of createBuffers.
+        m_time.timeInfo.sampleRate = static_cast<ASIOSampleRate>(m_config.CurrentRate());
+    }
 }
 
 void AsioStreamEngine::Switch() noexcept
 {
     // Nothing here allocates, asks the kernel driver or calls the system
     // beyond the clock and the short lock: all of it was prepared before.
-    m_systemTimeNs = uint64_t{timeGetTime()} * NS_PER_MS;
+    const uint64_t systemTimeNs = m_clock.Milliseconds() * NS_PER_MS;
     const long index = static_cast<long>(m_buffers->Block()->bufferIndex & 1u);
-    SetTimeStamp(m_samplePosition, m_systemTimeNs);
+    SetTimeStamp(m_samplePosition, systemTimeNs);
+    if (m_callbacks == nullptr) {
+        return; // released inside the previous callback
+    }
     if (m_hostTimeInfo) {
         if (m_callbacks->bufferSwitchTimeInfo != nullptr) {
             (void)m_callbacks->bufferSwitchTimeInfo(&m_time, index, ASIOTrue);
@@ -326,29 +465,4 @@ void AsioStreamEngine::Switch() noexcept
         m_callbacks->bufferSwitch(index, ASIOTrue);
     }
     m_samplePosition += uint64_t{m_framesPerHalf} * (m_dsd ? DSD_BLOCK_SAMPLES : 1);
-}
-
-void AsioStreamEngine::HandleNotifications() noexcept
-{
-    KorvelMessage message;
-    while (m_client.ReceiveNextNotification(message) == ERROR_SUCCESS) {
-        switch (message.code) {
-        case KORVEL_NOTIFY_STREAMING_CHANGED:
-            (void)m_client.RefreshStreamConfig(m_config);
-            if (m_hostResetRequest) {
-                (void)HostMessage(kAsioResetRequest, 0);
-            }
-            break;
-        case KORVEL_NOTIFY_SAMPLE_RATE_CHANGED:
-            (void)m_client.RefreshStreamConfig(m_config);
-            if (m_hostBufferSizeChange) {
-                (void)HostMessage(kAsioBufferSizeChange, 0);
-            } else if (m_hostResetRequest) {
-                (void)HostMessage(kAsioResetRequest, 0);
-            }
-            break;
-        default:
-            break;
-        }
-    }
 }

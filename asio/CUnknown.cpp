@@ -39,6 +39,11 @@ ULONG CUnknown::NonDelegatingRelease()
         return static_cast<ULONG>(count > 1 ? count : 1);
     }
     m_refCount = 1;
-    delete this;
+    DestroySelf();
     return 0;
+}
+
+void CUnknown::DestroySelf()
+{
+    delete this;
 }

@@ -23,6 +23,9 @@ public:
 protected:
     // Hands out `iface` after a NonDelegatingAddRef.
     HRESULT GetInterface(void* iface, void** ppv);
+    // Called when the last reference is gone: deletes the object. A derived
+    // class that cannot be destroyed on the releasing thread may defer it.
+    virtual void DestroySelf();
 
 private:
     LPUNKNOWN m_owner;

@@ -270,6 +270,8 @@ TEST_F(ApiContextTest, MalformedAnswerFramesAreRefused)
     EXPECT_EQ(c.Request(IOCTL_KORVEL_GET_POLICY, nullptr, 0, &policy, 4, &bytes),
               static_cast<DWORD>(ERROR_INVALID_DATA));
     EXPECT_EQ(policy, 0x12345678u) << "nothing of a refused frame reaches the caller";
+    KorvelVersionInfo between{};
+    EXPECT_EQ(c.GetVersion(between), 0u) << "the rest of the long answer was drained";
     // Larger than the frame limit: refused, and the link stays in step.
     m_server->SetRawAnswer(IOCTL_KORVEL_GET_POLICY,
                            Frame(0, KORVEL_LINK_MAX_FRAME, KORVEL_LINK_MAX_FRAME));

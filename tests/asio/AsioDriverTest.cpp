@@ -280,11 +280,12 @@ TEST_F(AsioDriverFixture, FormatRequestsWithoutDsdRatesSendNothing)
     EXPECT_EQ(driver->future(kAsioCanTimeCode, nullptr), ASE_NotPresent);
     EXPECT_EQ(driver->future(kAsioSetInputMonitor, nullptr), ASE_NotPresent);
 
-    // Switching to PCM while in PCM is still a switch: the rate moves to the
-    // first PCM rate.
+    // PCM while in PCM: nothing to switch, the rate stays where the host
+    // set it.
     EXPECT_EQ(SetIoFormat(*driver, kASIOPCMFormat), ASE_SUCCESS);
-    EXPECT_EQ(server.DsdModes(), std::vector<int>{0});
-    EXPECT_EQ(Model("stream.rate"), "44100");
+    EXPECT_TRUE(server.DsdModes().empty());
+    EXPECT_EQ(Model("stream.rate"), "48000");
+    EXPECT_EQ(TraceCount(IOCTL_KORVEL_SEND_MESSAGE), messages);
 }
 
 TEST_F(AsioDriverFixture, ControlPanelStartsTheProgramBesideTheModule)

@@ -242,17 +242,20 @@ TEST_F(AsioScriptedFixture, NoticesReachTheHostAsItAcceptsThem)
         ASSERT_EQ(driver->start(), ASE_OK);
         ASSERT_TRUE(WaitUntil([&] { return Count(IOCTL_KORVEL_ASIO_START) >= 1; }));
     };
+    auto rateIs = [&](double expected) {
+        return WaitUntil([&] {
+            ASIOSampleRate rate = 0;
+            driver->getSampleRate(&rate);
+            return rate == expected;
+        });
+    };
     {
         // Neither selector accepted: only the cached configuration changes.
         AsioTestHost host(false, {});
         stream(host);
-        SetStreamConfig(44100, 512);
+        SetStreamConfig(44100, B);
         Notify(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED);
-        ASSERT_TRUE(WaitUntil([&] {
-            ASIOSampleRate rate = 0;
-            driver->getSampleRate(&rate);
-            return rate == 44100.0;
-        })) << "waited for the configuration to be read again";
+        ASSERT_TRUE(rateIs(44100.0)) << "waited for the configuration to be read again";
         Notify(KORVEL_NOTIFY_STREAM_START_NEEDED); // not for the host
         Signal(0);
         ASSERT_TRUE(host.WaitSwitches(3));
@@ -262,16 +265,21 @@ TEST_F(AsioScriptedFixture, NoticesReachTheHostAsItAcceptsThem)
     {
         AsioTestHost host(false, {kAsioResetRequest, kAsioBufferSizeChange});
         stream(host);
+        // A rate notice that changes nothing the host knows is not passed on.
+        Notify(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED);
+        SetStreamConfig(48000, B);
         Notify(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED);
         ASSERT_TRUE(host.WaitMessages(1));
         Notify(KORVEL_NOTIFY_STREAMING_CHANGED);
         ASSERT_TRUE(host.WaitMessages(2));
         EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
         EXPECT_EQ(host.Messages(), (std::vector<long>{kAsioBufferSizeChange, kAsioResetRequest}));
+        EXPECT_EQ(host.MessageValues()[0], B) << "the new buffer size rides along";
     }
     {
         AsioTestHost host(false, {kAsioResetRequest, kAsioEngineVersion});
         stream(host);
+        SetStreamConfig(44100, B);
         Notify(KORVEL_NOTIFY_SAMPLE_RATE_CHANGED);
         ASSERT_TRUE(host.WaitMessages(2));
         EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
@@ -279,41 +287,44 @@ TEST_F(AsioScriptedFixture, NoticesReachTheHostAsItAcceptsThem)
     }
 }
 
-TEST_F(AsioScriptedFixture, TheSameChannelNamedTwice)
+TEST_F(AsioScriptedFixture, TheSameChannelNamedTwiceSharesOneBuffer)
 {
     AsioDriverPtr driver = InitDriver();
     AsioTestHost host(false, {});
     ASIOBufferInfo infos[] = {Output(0), Output(0), Output(1)};
     ASSERT_EQ(driver->createBuffers(infos, 3, B, host.Callbacks()), ASE_OK);
-    const auto announced = ChannelBuffers();
-    ASSERT_EQ(announced.size(), 3u) << "announced again with its fresh buffer";
-    EXPECT_EQ(announced[1].buffer, reinterpret_cast<uintptr_t>(infos[1].buffers[0]));
-    EXPECT_EQ(driver->Engine().Prepared(), true);
+    EXPECT_EQ(infos[0].buffers[0], infos[1].buffers[0]) << "the pointers the host already has";
+    EXPECT_EQ(infos[0].buffers[1], infos[1].buffers[1]);
+    EXPECT_EQ(PageState(infos[0].buffers[0]), static_cast<DWORD>(MEM_COMMIT));
+    std::memset(infos[0].buffers[0], 0x22, 2 * B * 4); // the host writes through them
+    EXPECT_EQ(ChannelBuffers().size(), 2u) << "announced once";
     ASSERT_EQ(driver->start(), ASE_OK);
     ASSERT_TRUE(host.WaitSwitches(2));
     EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
-    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL), 3u) << "listed twice, disabled twice";
-    EXPECT_EQ(PageState(infos[1].buffers[0]), static_cast<DWORD>(MEM_FREE));
+    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL), 2u);
+    EXPECT_EQ(PageState(infos[0].buffers[0]), static_cast<DWORD>(MEM_FREE));
     EXPECT_EQ(PageState(infos[2].buffers[0]), static_cast<DWORD>(MEM_FREE));
 }
 
-TEST_F(AsioScriptedFixture, RefusedAndDummyChannels)
+TEST_F(AsioScriptedFixture, ARefusedChannelFailsThePreparation)
 {
     AsioDriverPtr driver = InitDriver();
     AsioTestHost host(false, {});
-    server->FailNext(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL, KORVEL_STATUS_FAILED);
     ASIOBufferInfo infos[] = {Output(0), Output(1), Output(2)};
+    for (uint32_t refused : {IOCTL_KORVEL_ASIO_ENABLE_CHANNEL, IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER}) {
+        const size_t disposals = Count(IOCTL_KORVEL_ASIO_DISPOSE_BUFFERS);
+        server->FailNext(refused, KORVEL_STATUS_FAILED);
+        EXPECT_EQ(driver->createBuffers(infos, 3, B, host.Callbacks()), ASE_InvalidMode) << refused;
+        for (const auto& info : infos) {
+            EXPECT_EQ(info.buffers[0], nullptr) << "no pointer for the host to write through";
+        }
+        EXPECT_EQ(driver->CurrentState(), AsioDriver::INITIALIZED);
+        EXPECT_FALSE(driver->Engine().HasCallbacks());
+        EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_DISPOSE_BUFFERS), disposals + 1) << "undone";
+    }
     ASSERT_EQ(driver->createBuffers(infos, 3, B, host.Callbacks()), ASE_OK);
-    EXPECT_EQ(infos[0].buffers[0], nullptr) << "enable refused";
-    EXPECT_EQ(infos[0].buffers[1], nullptr);
-    EXPECT_NE(infos[1].buffers[0], nullptr);
-    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
-
-    server->FailNext(IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER, KORVEL_STATUS_FAILED);
-    ASSERT_EQ(driver->createBuffers(infos, 3, B, host.Callbacks()), ASE_OK);
-    EXPECT_EQ(infos[0].buffers[0], nullptr) << "buffer hand-over refused";
-    EXPECT_NE(infos[2].buffers[1], nullptr);
-    ASSERT_EQ(driver->start(), ASE_OK) << "the other channels stream";
+    EXPECT_NE(infos[0].buffers[0], nullptr);
+    ASSERT_EQ(driver->start(), ASE_OK);
     ASSERT_TRUE(host.WaitSwitches(2));
     EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
     driver.reset();
@@ -323,6 +334,8 @@ TEST_F(AsioScriptedFixture, RefusedAndDummyChannels)
     SetChannels(2, KORVEL_ASIO_DIRECTION_OUTPUT, KORVEL_ASIO_FORMAT_DSD);
     driver = InitDriver();
     const size_t enables = Count(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL);
+    const size_t handOvers = Count(IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER);
+    const size_t disables = Count(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL);
     ASIOBufferInfo dummies[] = {Output(0), Output(1)};
     ASSERT_EQ(driver->createBuffers(dummies, 2, B, host.Callbacks()), ASE_OK);
     EXPECT_NE(dummies[0].buffers[0], nullptr);
@@ -330,8 +343,8 @@ TEST_F(AsioScriptedFixture, RefusedAndDummyChannels)
               static_cast<uint8_t*>(dummies[1].buffers[0]) + 1024);
     EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
     EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL), enables);
-    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER), 5u) << "none for the dummies";
-    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL), 6u) << "none for the dummies";
+    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_SET_CHANNEL_BUFFER), handOvers) << "none for the dummies";
+    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_DISABLE_CHANNEL), disables) << "none for the dummies";
 }
 
 TEST_F(AsioScriptedFixture, FailedPreparationsLeaveNothingBehind)
@@ -356,12 +369,21 @@ TEST_F(AsioScriptedFixture, FailedPreparationsLeaveNothingBehind)
     EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL), 1u);
     EXPECT_EQ(driver->start(), ASE_NotPresent);
 
-    // A size no half-length field holds is refused, not wrapped.
-    EXPECT_EQ(driver->createBuffers(infos, 2, 0x7FFFFFFF, host.Callbacks()), ASE_NoMemory);
+    // Only the sizes getBufferSize offers (256 alone here).
+    for (long size : {37L, 1L, 128L, 512L, 0x7FFFFFFFL}) {
+        EXPECT_EQ(driver->createBuffers(infos, 2, size, host.Callbacks()), ASE_InvalidMode) << size;
+    }
+    EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_CREATE_BUFFERS), 2u) << "refused before anything is sent";
     ASSERT_EQ(driver->createBuffers(infos, 2, B, host.Callbacks()), ASE_OK);
+    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+
+    // A size the kernel driver offers but no half-length field holds is
+    // refused, not wrapped.
+    SetStreamConfig(48000, 0x40000000);
+    EXPECT_EQ(driver->createBuffers(infos, 2, 0x40000000, host.Callbacks()), ASE_NoMemory);
 }
 
-TEST_F(AsioScriptedFixture, AFailedStreamStartEndsTheThreadQuietly)
+TEST_F(AsioScriptedFixture, AFailedStreamStartAsksTheHostToReset)
 {
     AsioDriverPtr driver = InitDriver();
     AsioTestHost host(false, {});
@@ -373,6 +395,8 @@ TEST_F(AsioScriptedFixture, AFailedStreamStartEndsTheThreadQuietly)
     Signal(0);
     Sleep(300);
     EXPECT_EQ(host.Switches().size(), 2u) << "only the priming switches";
+    EXPECT_EQ(host.Messages(), std::vector<long>{kAsioResetRequest})
+        << "asked even though it did not say it accepts it: the stream will not move";
     EXPECT_EQ(driver->stop(), ASE_OK);
     EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_STOP), 0u);
     ASSERT_EQ(driver->start(), ASE_OK) << "a new start streams again";
@@ -420,7 +444,9 @@ TEST_F(AsioScriptedFixture, ALayoutChangeKeepsTheStreamsBuffersUntilDisposal)
     long inputs = 0, outputs = 0;
     driver->getChannels(&inputs, &outputs);
     EXPECT_EQ(outputs, 2) << "the new layout";
-    EXPECT_EQ(host.Messages(), std::vector<long>{kAsioResetRequest}) << "asked to reset";
+    ASSERT_TRUE(host.WaitMessages(1));
+    Sleep(100);
+    EXPECT_EQ(host.Messages(), std::vector<long>{kAsioResetRequest}) << "asked to reset, once";
     for (const auto& info : infos) {
         EXPECT_EQ(PageState(info.buffers[0]), static_cast<DWORD>(MEM_COMMIT))
             << "still the kernel driver's to write";
@@ -444,24 +470,38 @@ TEST_F(AsioScriptedFixture, ALayoutChangeKeepsTheStreamsBuffersUntilDisposal)
     EXPECT_EQ(driver->createBuffers(again, 1, B, host.Callbacks()), ASE_OK) << "the new layout";
 }
 
-TEST_F(AsioScriptedFixture, StopAndDisposeFromInsideACallbackAreRefused)
+TEST_F(AsioScriptedFixture, StopInsideACallbackEndsTheStreamAfterIt)
 {
     AsioDriverPtr driver = InitDriver();
     AsioTestHost host(false, {});
-    std::atomic<ASIOError> stopResult{ASE_OK};
-    std::atomic<ASIOError> disposeResult{ASE_OK};
+    std::atomic<ASIOError> stopResult{-1};
+    std::atomic<ASIOError> disposeResult{-1};
+    std::atomic<ASIOError> startResult{-1};
     host.OnSwitch([&] {
-        stopResult = driver->stop();
-        disposeResult = driver->disposeBuffers();
+        if (host.Switches().size() == 2) { // the first switch the kernel driver asks for
+            stopResult = driver->stop();
+            disposeResult = driver->disposeBuffers();
+            startResult = driver->start();
+        }
     });
     ASIOBufferInfo infos[] = {Output(0)};
     ASSERT_EQ(driver->createBuffers(infos, 1, B, host.Callbacks()), ASE_OK);
     ASSERT_EQ(driver->start(), ASE_OK);
-    ASSERT_TRUE(host.WaitSwitches(2));
-    EXPECT_EQ(stopResult.load(), ASE_InvalidMode) << "the thread cannot join itself";
-    EXPECT_EQ(disposeResult.load(), ASE_InvalidMode);
-    EXPECT_EQ(driver->CurrentState(), AsioDriver::RUNNING);
+    ASSERT_TRUE(WaitUntil([&] { return Count(IOCTL_KORVEL_ASIO_START) == 1; }));
+    Signal(0);
+    ASSERT_TRUE(host.WaitSwitches(3));
+    ASSERT_TRUE(WaitUntil([&] { return Count(IOCTL_KORVEL_ASIO_STOP) == 1; }))
+        << "the stream ended once the callback returned";
+    EXPECT_EQ(stopResult.load(), ASE_OK);
+    EXPECT_EQ(disposeResult.load(), ASE_InvalidMode) << "its buffers are in use until it returns";
+    EXPECT_EQ(startResult.load(), ASE_InvalidMode) << "the same thread cannot start anew";
+    EXPECT_EQ(driver->CurrentState(), AsioDriver::PREPARED);
+    Signal(1);
+    Sleep(100);
+    EXPECT_EQ(host.Switches().size(), 3u) << "no switch after the stop";
     host.OnSwitch(nullptr);
+    ASSERT_EQ(driver->start(), ASE_OK) << "the host's own thread starts again";
+    EXPECT_TRUE(host.WaitSwitches(5));
     EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
     EXPECT_EQ(driver->CurrentState(), AsioDriver::INITIALIZED);
 }

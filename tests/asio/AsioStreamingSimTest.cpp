@@ -141,8 +141,10 @@ TEST_F(AsioDriverFixture, AFormatSwitchWhilePreparedKeepsTheBuffersUntilDisposal
         ASSERT_NE(VirtualQuery(info.buffers[0], &page, sizeof(page)), 0u);
         EXPECT_EQ(page.State, static_cast<DWORD>(MEM_FREE));
     }
+    long minimum = 0, maximum = 0, preferred = 0, granularity = 0;
+    ASSERT_EQ(driver->getBufferSize(&minimum, &maximum, &preferred, &granularity), ASE_OK);
     ASIOBufferInfo dsd[] = {{ASIOFalse, 0, {}}};
-    EXPECT_EQ(driver->createBuffers(dsd, 1, 64 * 32, host.Callbacks()), ASE_OK);
+    EXPECT_EQ(driver->createBuffers(dsd, 1, preferred, host.Callbacks()), ASE_OK);
     // The host goes first and releases the driver while prepared in DSD
     // mode: the switch back to PCM must not call into the host any more.
 }

@@ -62,6 +62,7 @@ long AsioTestHost::AsioMessage(long selector, long value, void*, double*)
     {
         std::lock_guard guard(host.m_mutex);
         host.m_messages.push_back(selector);
+        host.m_values.push_back(value);
     }
     host.m_changed.notify_all();
     return selector == kAsioEngineVersion ? 2 : 1;
@@ -89,6 +90,12 @@ std::vector<long> AsioTestHost::Messages()
 {
     std::lock_guard guard(m_mutex);
     return m_messages;
+}
+
+std::vector<long> AsioTestHost::MessageValues()
+{
+    std::lock_guard guard(m_mutex);
+    return m_values;
 }
 
 bool AsioTestHost::WaitSwitches(size_t count, DWORD timeoutMs)

@@ -44,6 +44,8 @@ public:
     // Selectors of asioMessage calls other than kAsioSelectorSupported and
     // kAsioSupportsTimeInfo.
     std::vector<long> Messages();
+    // The values those messages carried, in the same order.
+    std::vector<long> MessageValues();
     // True once `count` switches have arrived within `timeoutMs`.
     bool WaitSwitches(size_t count, DWORD timeoutMs = 10000);
     bool WaitMessages(size_t count, DWORD timeoutMs = 10000);
@@ -67,4 +69,5 @@ private:
     std::condition_variable m_changed;
     std::vector<Switch> m_switches;
     std::vector<long> m_messages;
+    std::vector<long> m_values;
 };
