@@ -348,13 +348,19 @@ uint32_t AsioDriver::HostBufferSize() const
 
 bool AsioDriver::OfferedBufferSize(long size) const
 {
-    // getBufferSize offers the minimum, the preferred and the maximum size
-    // with granularity 0: nothing in between.
+    // What getBufferSize offers (minimum, preferred, maximum), and the
+    // sizes of the table it draws them from: the powers of two from 16 to
+    // 65536, which the kernel driver streams at whatever the panel's size
+    // is, and which hosts and our own tools choose by number. Anything else
+    // (37 frames, 1 frame) no device size ever is.
     const long preferred = static_cast<long>(HostBufferSize());
     long minimum = 0;
     long maximum = 0;
     BufferSizeRange(preferred, minimum, maximum);
-    return size == preferred || size == minimum || size == maximum;
+    if (size == preferred || size == minimum || size == maximum) {
+        return true;
+    }
+    return size >= MIN_TABLE_SIZE && size <= MAX_TABLE_SIZE && (size & (size - 1)) == 0;
 }
 
 bool AsioDriver::TruncateRate(ASIOSampleRate rate, uint32_t& hz)
@@ -590,8 +596,8 @@ ASIOError AsioDriver::StartStream()
     }
     ReadStreamConfig();
     const bool stale = m_engine.HostConfigStale();
-    if (stale) {
-        (void)RebuildChannelSets();
+    if (stale && RebuildChannelSets() != ERROR_SUCCESS) {
+        return ASE_NotPresent; // the connection is closed
     }
     m_engine.BeginRun();
     if (stale) {

@@ -369,13 +369,16 @@ TEST_F(AsioScriptedFixture, FailedPreparationsLeaveNothingBehind)
     EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_ENABLE_CHANNEL), 1u);
     EXPECT_EQ(driver->start(), ASE_NotPresent);
 
-    // Only the sizes getBufferSize offers (256 alone here).
-    for (long size : {37L, 1L, 128L, 512L, 0x7FFFFFFFL}) {
+    // Only what getBufferSize offers (256 here) and the other sizes of its
+    // table, the powers of two from 16 to 65536.
+    for (long size : {37L, 1L, 8L, 100L, 257L, 131072L, 0x7FFFFFFFL}) {
         EXPECT_EQ(driver->createBuffers(infos, 2, size, host.Callbacks()), ASE_InvalidMode) << size;
     }
     EXPECT_EQ(Count(IOCTL_KORVEL_ASIO_CREATE_BUFFERS), 2u) << "refused before anything is sent";
-    ASSERT_EQ(driver->createBuffers(infos, 2, B, host.Callbacks()), ASE_OK);
-    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+    for (long size : {16L, 128L, B}) {
+        ASSERT_EQ(driver->createBuffers(infos, 2, size, host.Callbacks()), ASE_OK) << size;
+        EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+    }
 
     // A size the kernel driver offers but no half-length field holds is
     // refused, not wrapped.
