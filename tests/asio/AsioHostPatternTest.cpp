@@ -73,16 +73,19 @@ private:
     std::thread m_thread;
 };
 
-// The longest gap between two switches recorded in `times` after `fromMs`.
-double LongestGap(const std::vector<double>& times, double fromMs)
+// The longest time without a switch between `fromMs` and `toMs`, given the
+// times of the switches: a stream that stalls for good counts up to `toMs`.
+double LongestGap(const std::vector<double>& times, double fromMs, double toMs)
 {
     double longest = 0;
-    for (size_t i = 1; i < times.size(); ++i) {
-        if (times[i - 1] >= fromMs) {
-            longest = std::max(longest, times[i] - times[i - 1]);
+    double previous = fromMs;
+    for (double time : times) {
+        if (time >= fromMs && time <= toMs) {
+            longest = std::max(longest, time - previous);
+            previous = time;
         }
     }
-    return longest;
+    return std::max(longest, toMs - previous);
 }
 
 } // namespace
@@ -174,9 +177,10 @@ TEST_F(AsioScriptedFixture, NoticesDoNotStallTheSwitches)
         }
         request.join();
         Sleep(200);
+        const double to = NowMs();
         server->SetAnswerDelay(0);
         std::lock_guard guard(timesLock);
-        return LongestGap(times, from);
+        return LongestGap(times, from, to);
     };
     const double alone = slowExchange(false);
     const double notified = slowExchange(true);
