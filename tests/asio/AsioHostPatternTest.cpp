@@ -8,6 +8,7 @@
 #include "AsioTickClock.h"
 #include "KorvelIoctl.h"
 #include "KorvelStatus.h"
+#include "WaitFor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,14 +26,7 @@ ASIOBufferInfo Output(long channel)
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
 {
-    const ULONGLONG until = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() > until) {
-            return false;
-        }
-        Sleep(5);
-    }
-    return true;
+    return quillo_test::WaitFor(done, timeoutMs, 5);
 }
 
 double NowMs()
