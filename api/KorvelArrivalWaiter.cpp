@@ -2,11 +2,13 @@
 
 #include "KorvelLinkFrame.h"
 
+#include <cstring>
+
 namespace {
 
-// An announcement carries no data that matters; anything up to this size is
-// read as one.
+// An announcement names its event; anything up to this size is read as one.
 constexpr DWORD ANNOUNCEMENT_BYTES = 64;
+constexpr char REMOVAL[] = "removal";
 // Longest wait for a cancelled read to complete.
 constexpr DWORD CANCEL_WAIT_MS = 1000;
 
@@ -144,12 +146,13 @@ bool KorvelArrivalWaiter::Listen(HANDLE pipe)
             GetLastError() != ERROR_MORE_DATA) {
             return false; // the simulator went away: connect again
         }
-        Deliver();
+        Deliver(message, bytes);
     }
 }
 
-void KorvelArrivalWaiter::Deliver()
+void KorvelArrivalWaiter::Deliver(const char* message, DWORD length)
 {
+    const bool removal = length == sizeof(REMOVAL) - 1 && memcmp(message, REMOVAL, length) == 0;
     InterlockedIncrement(&m_delivered);
-    m_callback->OnDeviceChange(DBT_DEVICEARRIVAL, &m_broadcast);
+    m_callback->OnDeviceChange(removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL, &m_broadcast);
 }

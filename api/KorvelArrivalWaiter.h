@@ -4,7 +4,8 @@
 // simulated device, so in simulator mode, and only then, this waiter keeps a
 // thread connected to the simulator's announcement pipe and turns each
 // announcement into a call of the handler the system's event would reach,
-// with DBT_DEVICEARRIVAL and a device-interface broadcast of the class given.
+// with DBT_DEVICEARRIVAL ("arrival") or DBT_DEVICEREMOVECOMPLETE ("removal")
+// and a device-interface broadcast of the class given.
 // Without a configured simulator namespace Start does nothing: a process that
 // talks to the real device never listens to anybody's pipe.
 #include <windows.h>
@@ -48,7 +49,8 @@ private:
     // Reads announcements until the pipe breaks or the waiter stops; true
     // when it stops.
     bool Listen(HANDLE pipe);
-    void Deliver();
+    // "removal" is a removal; any other announcement an arrival.
+    void Deliver(const char* message, DWORD length);
 
     wchar_t m_pipePath[KorvelDeviceLink::PIPE_PATH_CHARS] = {};
     WnPnPNotificatorCallbackInterface* m_callback = nullptr;

@@ -82,6 +82,7 @@ DWORD KorvelClient::SendRequest(uint32_t code, const void* payload, uint32_t len
     KorvelMessage reply;
     reply.Init(0, 0);
     status = Exchange(request, reply, timeoutMs);
+    m_lastExchangeStatus.store(status, std::memory_order_relaxed);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -95,8 +96,7 @@ DWORD KorvelClient::SetSampleRate(uint32_t rate, DWORD timeoutMs)
 
 DWORD KorvelClient::SetBufferSizes(const KorvelBufferSizesSetting& sizes)
 {
-    return SendRequest(KORVEL_MSG_SET_BUFFER_SIZES, &sizes, sizeof(sizes),
-                       KORVEL_MSG_REPLY_TIMEOUT_MS);
+    return SendRequest(KORVEL_MSG_SET_BUFFER_SIZES, &sizes, sizeof(sizes), m_replyTimeoutMs);
 }
 
 DWORD KorvelClient::SelectStreamingDevice(uint32_t keyWord0, uint32_t keyWord1, bool allDevices)
@@ -106,7 +106,7 @@ DWORD KorvelClient::SelectStreamingDevice(uint32_t keyWord0, uint32_t keyWord1, 
     selection.key.word0 = keyWord0;
     selection.key.word1 = keyWord1;
     return SendRequest(KORVEL_MSG_SELECT_STREAMING_DEVICE, &selection, sizeof(selection),
-                       KORVEL_MSG_REPLY_TIMEOUT_MS);
+                       m_replyTimeoutMs);
 }
 
 DWORD KorvelClient::SetDsdMode(uint8_t dsd, DWORD timeoutMs)

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "FormBase.h"
+#include "FormErrorBox.h"
 #include "WtlDialogImpl.h"
 #include "WtlDialogResize.h"
+#include "WtlLifetime.h"
 
+#include <cstdint>
 #include <span>
+#include <utility>
 
 // Binds a page class T to FormBase: a modeless child dialog from template
 // T::IDD with dialog resize and the default operations.
@@ -19,6 +23,15 @@
 //     }
 // A page's ProcessWindowMessage handles its own messages first and passes
 // the rest to FormBaseImpl<T>::ProcessWindowMessage.
+//
+// A handler that opens a message box or a dialog runs it through RunModal
+// (or ShowErrorBox / ShowWarningBox) and returns at once on false: the
+// modal loop dispatches messages, and a device set that changed meanwhile
+// may have deleted the page.
+//
+// Each page lays out its own controls (OnFormLayout) after the resize rules
+// have given them their new size, so a list's columns fit the list as it is
+// now, not as it was before the resize.
 //
 // Pages get the client edge. The parts of a mixer window (strips, cells) are
 // bare and say so with `static constexpr bool CLIENT_EDGE = false;`: they
@@ -60,8 +73,8 @@ public:
             result = 0;
             return true;
         case WM_SIZE:
-            OnFormLayout();
             m_resize.UpdateLayout(LOWORD(lParam), HIWORD(lParam));
+            OnFormLayout();
             return false;
         default:
             return false;
@@ -69,9 +82,29 @@ public:
     }
 
 protected:
+    // Runs `modal` (which opens a box or a dialog); false when this page
+    // was deleted before it returned.
+    template <class Modal>
+    bool RunModal(Modal&& modal)
+    {
+        const WtlLifetime::Watch alive = m_lifetime.Observe();
+        std::forward<Modal>(modal)();
+        return static_cast<bool>(alive);
+    }
+    bool ShowErrorBox(const wchar_t* message, uint32_t status)
+    {
+        return RunModal([&] { FormErrorBox::Show(m_hWnd, message, status); });
+    }
+    bool ShowWarningBox(const wchar_t* text)
+    {
+        return RunModal([&] { FormErrorBox::ShowWarning(m_hWnd, text); });
+    }
+
     WtlDialogResize m_resize;
 
 private:
+    WtlLifetime m_lifetime;
+
     LRESULT InitForm(HWND hwnd)
     {
         // The client edge goes on first so that the size recorded as the

@@ -1,6 +1,7 @@
 #include "FormBufferSettings.h"
 
 #include "FormErrorBox.h"
+#include "WtlWaitCursor.h"
 #include "KorvelRecords.h"
 
 #include <cstdio>
@@ -94,8 +95,9 @@ void FormBufferSettings::ApplySizes()
         return;
     }
     KorvelBufferSizes current{};
+    bool alive = true;
     if (const DWORD status = m_client.GetBufferSizes(current); status != 0) {
-        FormErrorBox::Show(m_hWnd, L"Get the buffer sizes failed.", status);
+        alive = ShowErrorBox(L"Get the buffer sizes failed.", status);
     } else {
         // A list without a selection (the driver reported a class the page
         // does not know) asks for the class the driver has now.
@@ -103,11 +105,15 @@ void FormBufferSettings::ApplySizes()
                                          current.thirdWord};
         m_streamingClasses.SelectedValue(setting.streamingSizeClass);
         m_asioClasses.SelectedValue(setting.asioSizeClass);
-        if (const DWORD status = m_client.SetBufferSizes(setting); status != 0) {
-            FormErrorBox::Show(m_hWnd, L"Changing the buffer sizes failed.", status);
+        if (const DWORD status =
+                WtlWaitCursor::During([&] { return m_client.SetBufferSizes(setting); });
+            status != 0) {
+            alive = ShowErrorBox(L"Changing the buffer sizes failed.", status);
         }
     }
-    RefreshForm();
+    if (alive) {
+        RefreshForm();
+    }
 }
 
 void FormBufferSettings::EnableControls(bool enable)

@@ -49,18 +49,6 @@ void FormChannels::OnFormLayout()
     ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, width / 2);
 }
 
-bool FormChannels::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                        LRESULT& result)
-{
-    const bool handled =
-        FormBaseImpl<FormChannels>::ProcessWindowMessage(hwnd, message, wParam, lParam, result);
-    // The list has its new size only once the resize rule has run.
-    if (message == WM_SIZE) {
-        OnFormLayout();
-    }
-    return handled;
-}
-
 void FormChannels::RefreshForm()
 {
     ::SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);

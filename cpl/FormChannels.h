@@ -23,8 +23,6 @@ public:
     LRESULT OnInitForm() override;
     void RefreshForm() override;
     void OnFormLayout() override;
-    bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                              LRESULT& result) override;
 
 protected:
     KorvelCplClient& m_client;

@@ -3,6 +3,7 @@
 #include "FormErrorBox.h"
 #include "KorvelStatus.h"
 #include "WtlDataExchange.h"
+#include "WtlWaitCursor.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -171,7 +172,9 @@ void FormDevice::OnCheckBoxClicked(int id)
         break;
     }
     if (status != 0) {
-        FormErrorBox::Show(m_hWnd, failure, status);
+        if (!ShowErrorBox(failure, status)) {
+            return; // the device left while the box was open: the page is gone
+        }
         *flag = false;
         Exchange(false);
     }
@@ -189,7 +192,7 @@ DWORD FormDevice::SetPolicyBit(bool forbid)
     } else {
         policy &= ~KORVEL_POLICY_FORBID_SAMPLE_RATE_CHANGE;
     }
-    return m_client.SetPolicy(policy);
+    return WtlWaitCursor::During([&] { return m_client.SetPolicy(policy); });
 }
 
 void FormDevice::ShowMixer(FormMixer* mixer)

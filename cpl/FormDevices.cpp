@@ -2,6 +2,7 @@
 
 #include "FormDevice.h"
 #include "FormErrorBox.h"
+#include "WtlWaitCursor.h"
 #include "WtlDataExchange.h"
 #include "WtlListView.h"
 
@@ -139,23 +140,32 @@ void FormDevices::OnSelectClicked()
     if (!SelectedKey(key)) {
         return;
     }
-    ReportSelection(m_client.SelectStreamingDevice(key.word0, key.word1, false));
-    RefreshForm();
+    if (ReportSelection(Select(key, false))) {
+        RefreshForm();
+    }
+}
+
+DWORD FormDevices::Select(const KorvelDeviceKey& key, bool allDevices)
+{
+    return WtlWaitCursor::During(
+        [&] { return m_client.SelectStreamingDevice(key.word0, key.word1, allDevices); });
 }
 
 void FormDevices::OnModeClicked()
 {
     WtlDataExchange::Radio(m_hWnd, IDC_DEVICES_MODE_SINGLE, m_mode, true);
+    bool alive = true;
     if (m_mode == MODE_ALL_DEVICES) {
         // A zero key keeps the device selection; only the mode changes.
-        ReportSelection(m_client.SelectStreamingDevice(0, 0, true));
+        alive = ReportSelection(Select(KorvelDeviceKey{0, 0}, true));
     } else if (m_mode == MODE_SINGLE_DEVICE) {
         // One device streams: the request must name it, or the driver
         // refuses it. The device streaming now stays the one.
-        const KorvelDeviceKey key = SingleModeDevice();
-        ReportSelection(m_client.SelectStreamingDevice(key.word0, key.word1, false));
+        alive = ReportSelection(Select(SingleModeDevice(), false));
     }
-    RefreshForm();
+    if (alive) {
+        RefreshForm();
+    }
 }
 
 bool FormDevices::SelectedKey(KorvelDeviceKey& key) const
@@ -192,9 +202,7 @@ KorvelDeviceKey FormDevices::SingleModeDevice() const
     return first != nullptr ? first->Info().key : KorvelDeviceKey{0, 0};
 }
 
-void FormDevices::ReportSelection(DWORD status)
+bool FormDevices::ReportSelection(DWORD status)
 {
-    if (status != 0) {
-        FormErrorBox::Show(m_hWnd, kSelectFailed, status);
-    }
+    return status == 0 || ShowErrorBox(kSelectFailed, status);
 }

@@ -43,8 +43,11 @@ private:
     KorvelDeviceKey SingleModeDevice() const;
     void OnSelectClicked();
     void OnModeClicked();
+    // The service's streaming device request, under the wait cursor.
+    DWORD Select(const KorvelDeviceKey& key, bool allDevices);
     // Shows the error box of a failed selection; a success shows nothing.
-    void ReportSelection(DWORD status);
+    // False when the page was deleted while the box was open.
+    bool ReportSelection(DWORD status);
 
     KorvelCplClient& m_client;
     // Item data of the list = index into this vector.

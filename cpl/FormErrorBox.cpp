@@ -14,6 +14,12 @@ const wchar_t* Explanation(uint32_t status)
         return L"There are no devices connected.";
     case KORVEL_STATUS_NO_STREAMING_DEVICE:
         return L"There is no device selected for streaming.";
+    case KORVEL_STATUS_NO_SERVER:
+        return L"The quillo service is not running. Start \"quillo control\" in Services "
+               L"(services.msc) and try again.";
+    case KORVEL_STATUS_TIMEOUT:
+        return L"The quillo service does not answer. It may be busy: try again in a moment. "
+               L"If it keeps happening, restart \"quillo control\" in Services (services.msc).";
     default:
         return nullptr;
     }

@@ -9,8 +9,8 @@
 class FormErrorBox
 {
 public:
-    // "<message> (Status=<status name>)." and, for the three statuses that
-    // need an explanation, a second line with it.
+    // "<message> (Status=<status name>)." and, for the statuses that need
+    // an explanation (what it means, what to do), a second line with it.
     static std::wstring Text(const wchar_t* message, uint32_t status);
     // The error box of a failed request (error icon, OK).
     static void Show(HWND owner, const wchar_t* message, uint32_t status);

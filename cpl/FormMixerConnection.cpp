@@ -14,7 +14,6 @@ bool IsConnected(const KorvelMixerWeight& entry)
 
 FormMixerConnection::~FormMixerConnection()
 {
-    *m_alive = false;
     if (m_editor != nullptr) {
         m_editor->Abandon();
     }
@@ -68,10 +67,8 @@ void FormMixerConnection::EditWeight(int index)
     ::GetWindowRect(GetDlgItem(TEXT_IDS[index]), &text);
     FormWeightCtrl editor(m_client, m_key, m_weights[index], POINT{text.left, text.top});
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(m_hWnd, GWLP_HINSTANCE));
-    const std::shared_ptr<bool> alive = m_alive;
     m_editor = &editor;
-    editor.DoModal(instance, ::GetActiveWindow());
-    if (!*alive) {
+    if (!RunModal([&] { editor.DoModal(instance, ::GetActiveWindow()); })) {
         return; // the cell was deleted while the editor ran
     }
     m_editor = nullptr;

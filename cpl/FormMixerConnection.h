@@ -8,7 +8,6 @@
 #include "WtlGdiOwners.h"
 #include "resource.h"
 
-#include <memory>
 
 class FormWeightCtrl;
 
@@ -60,5 +59,4 @@ private:
     WtlBrush m_connectedBrush;
     WtlBrush m_openBrush;
     FormWeightCtrl* m_editor = nullptr;                           // while one runs
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // false once deleted
 };

@@ -1,6 +1,7 @@
 #include "FormSampleRate.h"
 
 #include "FormErrorBox.h"
+#include "WtlWaitCursor.h"
 #include "KorvelRecords.h"
 
 #include <algorithm>
@@ -68,12 +69,17 @@ void FormSampleRate::ApplyRate()
     if (!m_client.IsOpen() || !m_rates.SelectedValue(rate)) {
         return;
     }
+    bool alive = true;
     if (IsDsdRate(rate)) {
-        FormErrorBox::ShowWarning(m_hWnd, kDsdRefusal);
-    } else if (const DWORD status = m_client.SetSampleRate(rate); status != 0) {
-        FormErrorBox::Show(m_hWnd, L"Changing the sample rate failed.", status);
+        alive = ShowWarningBox(kDsdRefusal);
+    } else if (const DWORD status =
+                   WtlWaitCursor::During([&] { return m_client.SetSampleRate(rate); });
+               status != 0) {
+        alive = ShowErrorBox(L"Changing the sample rate failed.", status);
     }
-    RefreshForm();
+    if (alive) {
+        RefreshForm();
+    }
 }
 
 void FormSampleRate::EnableControls(bool enable)

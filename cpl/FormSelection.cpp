@@ -118,6 +118,12 @@ void FormSelection::SelectFirst()
     ::SetFocus(tree);
 }
 
+bool FormSelection::SelectPage(FormBase* page)
+{
+    const auto found = m_items.find(page);
+    return found != m_items.end() && TreeView_SelectItem(GetTree(), found->second) != FALSE;
+}
+
 void FormSelection::RedrawTree()
 {
     HWND tree = GetTree();

@@ -30,6 +30,8 @@ public:
     FormBase* GetSelectedPage() const;
     // Selects the root's first item and gives the tree the keyboard focus.
     void SelectFirst();
+    // Selects the page's item; false when the page is not in the tree.
+    bool SelectPage(FormBase* page);
     // Called before the pane is created; attached as the tree's normal image list.
     void SetImageList(HIMAGELIST images) { m_images = images; }
     HWND GetTree() const { return GetDlgItem(IDC_PAGE_TREE); }

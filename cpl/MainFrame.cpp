@@ -2,6 +2,7 @@
 
 #include <dbt.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "CplCommandLine.h"
 #include "CplWindowPlacement.h"
 #include "KorvelMessage.h"
+#include "KorvelStatus.h"
 #include "resource.h"
 
 namespace {
@@ -45,7 +47,8 @@ MainFrame::MainFrame(HINSTANCE instance, KorvelCplClient& client,
       m_devicesPage(client),
       m_inChannelsPage(client),
       m_outChannelsPage(client),
-      m_statusInfoPage(client)
+      m_statusInfoPage(client),
+      m_devicePages(client, instance)
 {
     SetMinTrackSize(MIN_TRACK_CX, MIN_TRACK_CY);
     m_arrivalForwarder.Bind(this, &MainFrame::OnSimulatedArrival);
@@ -101,6 +104,15 @@ bool MainFrame::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPA
     case WM_CPL_DRIVER_EVENT:
         DrainDriverEvents();
         return true;
+    case WM_CPL_SIMULATED_ARRIVAL:
+        OnDeviceChange(wParam, reinterpret_cast<LPARAM>(&m_simulatedBroadcast));
+        return true;
+    case WM_TIMER:
+        if (wParam != CONNECTION_TIMER_ID) {
+            break;
+        }
+        OnConnectionTimer();
+        return true;
     case WM_SHOWWINDOW:
         OnShowWindow(wParam != 0);
         break; // the default handling still runs
@@ -145,9 +157,11 @@ LRESULT MainFrame::OnCreate()
     if (!m_commandLine.IsNoTray()) {
         InstallTrayIcon();
     }
+    m_devicePages.SetWindows(m_hWnd, m_splitter.m_hWnd);
     RegisterArrivals();
     OpenDriverConnection();
     RebuildPageTree();
+    ScheduleConnectionTimer();
     CplWindowPlacement::Restore(m_setting, m_hWnd);
     m_pageTree.ShowForm();
     m_splitter.SetSplitterPane(0, m_pageTree.GetFormWindow());
@@ -233,13 +247,16 @@ void MainFrame::RegisterArrivals()
 
 void MainFrame::OnSimulatedArrival(DWORD eventType, void*)
 {
-    // The broadcast is the frame's own, alive as long as the window can
-    // receive the message.
-    PostMessage(WM_DEVICECHANGE, eventType, reinterpret_cast<LPARAM>(&m_simulatedBroadcast));
+    // WM_DEVICECHANGE itself cannot be posted: the system refuses to post
+    // an arrival or removal, whose broadcast is a pointer, and the post
+    // would be lost (ERROR_MESSAGE_SYNC_ONLY). The frame's own message
+    // carries the event to the same handler.
+    PostMessage(WM_CPL_SIMULATED_ARRIVAL, eventType, 0);
 }
 
 void MainFrame::OnDestroy()
 {
+    ::KillTimer(m_hWnd, CONNECTION_TIMER_ID);
     m_simulatedArrivals.Stop();
     CloseDriverConnection();
     m_arrivals.UnregisterAll();
@@ -256,20 +273,87 @@ void MainFrame::OnDestroy()
 void MainFrame::OnDeviceChange(WPARAM event, LPARAM data)
 {
     const auto* broadcast = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(data);
-    if (event != DBT_DEVICEARRIVAL || broadcast == nullptr ||
+    if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || broadcast == nullptr ||
         broadcast->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
         broadcast->dbcc_size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) ||
         broadcast->dbcc_name[0] == L'\0') {
         return;
     }
-    const bool wasOpen = m_client.IsOpen();
-    OpenDriverConnection();
-    if (!wasOpen && m_client.IsOpen()) {
-        // The open enumerated the devices already, and the driver's
-        // devices-changed notification may have gone out before the open:
-        // waiting for it could leave the tree empty, so build it now.
+    if (event == DBT_DEVICEREMOVECOMPLETE && m_client.IsOpen()) {
+        // A device left: without the service nothing else would tell.
+        FollowDeviceSet();
+    }
+    FollowDriver();
+}
+
+void MainFrame::FollowDriver()
+{
+    if (m_client.IsConnectionLost()) {
+        CloseDriverConnection();
         RebuildPageTree();
         UpdateStatusBar();
+    }
+    if (!m_client.IsOpen()) {
+        OpenDriverConnection();
+        if (m_client.IsOpen() && m_client.DeviceCount() == 0) {
+            CloseDriverConnection(); // as when the last device leaves
+        }
+        if (m_client.IsOpen()) {
+            // The open enumerated the devices already, and the driver's
+            // devices-changed notification may have gone out before the
+            // open: waiting for it could leave the tree empty.
+            RebuildPageTree();
+            UpdateStatusBar();
+        }
+    }
+    ScheduleConnectionTimer();
+}
+
+void MainFrame::OnConnectionTimer()
+{
+    if (m_client.IsOpen() && !m_client.IsConnectionLost()) {
+        // A request on a connection whose far end died fails and marks it.
+        KorvelVersionInfo version{};
+        (void)m_client.GetVersion(version);
+        UpdateServicePane();
+    } else {
+        m_reconnectDelayMs = std::min(m_reconnectDelayMs * 2, RECONNECT_LONGEST_MS);
+    }
+    FollowDriver();
+}
+
+void MainFrame::ScheduleConnectionTimer()
+{
+    if (IsDriverConnected()) {
+        m_reconnectDelayMs = RECONNECT_FIRST_MS;
+    }
+    const UINT delay = IsDriverConnected() ? CONNECTION_CHECK_MS : m_reconnectDelayMs;
+    if (delay != m_connectionTimerMs) {
+        m_connectionTimerMs = delay;
+        ::SetTimer(m_hWnd, CONNECTION_TIMER_ID, delay, nullptr);
+    }
+}
+
+void MainFrame::UpdateServicePane()
+{
+    // A failure stays shown until the next request or a notification the
+    // service sends tells that it answers again.
+    if (m_client.LastSequenceNumber() != m_serviceFailureSequence) {
+        m_serviceFailureSequence = m_client.LastSequenceNumber();
+        const DWORD status = m_client.LastExchangeStatus();
+        m_serviceFailure =
+            status == KORVEL_STATUS_NO_SERVER || status == KORVEL_STATUS_TIMEOUT ? status : 0;
+    }
+    std::wstring text;
+    if (m_serviceFailure == KORVEL_STATUS_NO_SERVER) {
+        text = L"The quillo service is not running.";
+    } else if (m_serviceFailure == KORVEL_STATUS_TIMEOUT) {
+        text = L"The quillo service does not answer.";
+    } else {
+        text = LoadText(m_instance, IDS_READY);
+    }
+    if (m_statusBar.GetPaneText(0) != text) {
+        m_statusBar.SetPaneText(0, text.c_str());
     }
 }
 
@@ -314,9 +398,8 @@ bool MainFrame::OnNotify(const NMHDR* header)
         return false;
     }
     FormBase* page = m_pageTree.GetSelectedPage();
-    if (page != nullptr) {
-        page->RefreshForm();
-        ShowPage(page);
+    if (page != nullptr && !m_rebuildingTree) {
+        ShowPage(page); // showing refreshes it
     }
     return true;
 }
@@ -382,17 +465,44 @@ void MainFrame::CloseDriverConnection()
 
 void MainFrame::RebuildPageTree()
 {
-    RemoveDevicePages();
-    RemoveFixedPages();
-    EnablePageTree(false);
-    ShowPage(&m_noDevicePage);
+    // The shown page is found again by what it is, not by its address: a
+    // device page may be deleted and another made at the same address.
+    const auto shownDevicePage = m_devicePages.AddressOf(m_currentPage);
+    FormBase* shown = shownDevicePage ? nullptr : m_currentPage;
+    if (shownDevicePage) {
+        m_currentPage->HideForm();
+        m_currentPage = nullptr;
+    }
+    m_rebuildingTree = true;
+    RemoveDeviceItems();
     if (!m_client.IsOpen()) {
+        m_devicePages.Clear();
+        RemoveFixedPages();
+        m_rebuildingTree = false;
+        EnablePageTree(false);
+        ShowPage(&m_noDevicePage);
         return;
     }
-    AddFixedPages();
-    EnablePageTree(true);
-    if (m_pageTree.GetSelectedPage() == nullptr) {
+    m_devicePages.Follow();
+    if (!m_pageTree.ContainsPage(&m_sampleRatePage)) {
+        AddFixedPages();
+    }
+    AddDeviceItems();
+    if (shownDevicePage) {
+        shown = m_devicePages.PageAt(*shownDevicePage);
+    }
+    if (shown == nullptr || !m_pageTree.ContainsPage(shown)) {
         m_pageTree.SelectFirst();
+        shown = m_pageTree.GetSelectedPage();
+    } else {
+        m_pageTree.SelectPage(shown);
+    }
+    m_rebuildingTree = false;
+    EnablePageTree(true);
+    if (shown == m_currentPage) {
+        RefreshPage(shown);
+    } else if (shown != nullptr) {
+        ShowPage(shown); // showing refreshes it
     }
 }
 
@@ -416,67 +526,31 @@ void MainFrame::AddFixedPages()
     m_pageTree.AddPage(L"Sample Rate", &m_sampleRatePage, nullptr, IMAGE_SETTINGS);
     m_pageTree.AddPage(L"Buffer Settings", &m_bufferSettingsPage, nullptr, IMAGE_SETTINGS);
     m_pageTree.AddPage(L"Devices", &m_devicesPage, nullptr, IMAGE_DEVICES);
-    AddDevicePages();
     m_pageTree.AddPage(L"ASIO IN Channels", &m_inChannelsPage, nullptr, IMAGE_CHANNELS);
     m_pageTree.AddPage(L"ASIO OUT Channels", &m_outChannelsPage, nullptr, IMAGE_CHANNELS);
     m_pageTree.AddPage(L"Status Info", &m_statusInfoPage, nullptr, IMAGE_STATUS);
     m_pageTree.AddPage(L"Driver Info", &m_driverInfoPage, nullptr, IMAGE_DRIVER);
 }
 
-void MainFrame::AddDevicePages()
+void MainFrame::AddDeviceItems()
 {
-    if (!m_client.IsOpen()) {
-        return;
-    }
-    RemoveDevicePages();
-    for (size_t i = 0; i < m_client.DeviceCount(); ++i) {
-        KorvelDevice* device = m_client.DeviceAt(i);
-        if (device == nullptr) {
-            continue;
-        }
-        const KorvelDeviceInfo& info = device->Info();
-        FormMixer* inputMixer = AddMixerWindow(info.key, true);
-        FormMixer* outputMixer = AddMixerWindow(info.key, false);
-        auto page = std::make_unique<DevicePage>(m_client, m_hWnd, info.key.word0, info.key.word1,
-                                                 inputMixer, outputMixer);
-        page->CreateForm(m_instance, m_splitter.m_hWnd);
-        m_pageTree.AddPage(L"quillo", page.get(), &m_devicesPage, IMAGE_DEVICES);
-        m_deviceMap[info.key] = page.get();
-        m_devicePages.push_back(std::move(page));
-        if ((info.flags & KORVEL_DEVICE_FLAG_ECHO) != 0) {
+    const auto& entries = m_devicePages.Entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        m_pageTree.AddPage(L"quillo", entries[i].page.get(), &m_devicesPage, IMAGE_DEVICES);
+        if (entries[i].plugin != nullptr) {
             wchar_t text[32];
             std::swprintf(text, 32, L"Plugin%u", static_cast<unsigned>(i));
-            auto plugin = std::make_unique<PluginPage>(m_client, m_hWnd, info.key.word0,
-                                                       info.key.word1);
-            plugin->CreateForm(m_instance, m_splitter.m_hWnd);
-            m_pageTree.AddPage(text, plugin.get(), &m_devicesPage, IMAGE_DEVICES);
-            m_pluginPages.push_back(std::move(plugin));
+            m_pageTree.AddPage(text, entries[i].plugin.get(), &m_devicesPage, IMAGE_DEVICES);
         }
     }
 }
 
-void MainFrame::RemoveDevicePages()
+void MainFrame::RemoveDeviceItems()
 {
-    auto drop = [this](FormBase* page) {
-        if (m_currentPage == page) {
-            m_currentPage = nullptr;
-        }
-        m_pageTree.RemovePage(page);
-        ::DestroyWindow(page->GetFormWindow());
-    };
-    for (auto& page : m_devicePages) {
-        drop(page.get());
+    for (const auto& entry : m_devicePages.Entries()) {
+        m_pageTree.RemovePage(entry.page.get());
+        m_pageTree.RemovePage(entry.plugin.get());
     }
-    for (auto& page : m_pluginPages) {
-        drop(page.get());
-    }
-    m_devicePages.clear();
-    m_pluginPages.clear();
-    m_deviceMap.clear();
-    for (auto& mixer : m_mixerWindows) {
-        ::DestroyWindow(*mixer);
-    }
-    m_mixerWindows.clear();
 }
 
 void MainFrame::ShowPage(FormBase* page)
@@ -533,28 +607,18 @@ FormBase* MainFrame::AddressedDevicePage(const KorvelMessage& event) const
     return DevicePageFor(key);
 }
 
-FormMixer* MainFrame::AddMixerWindow(const KorvelDeviceKey& key, bool hardwareInputs)
-{
-    auto mixer = std::make_unique<FormMixer>(m_client, key.word0, key.word1, hardwareInputs);
-    if (mixer->CreateMixer(m_instance, m_hWnd) == nullptr) {
-        return nullptr; // the page's button then does nothing
-    }
-    m_mixerWindows.push_back(std::move(mixer));
-    return m_mixerWindows.back().get();
-}
-
 void MainFrame::DispatchMixerEvent(const KorvelMessage& event)
 {
     KorvelDeviceKey key{};
     if (event.ReadPayload(key) != 0) {
         return;
     }
-    auto found = m_deviceMap.find(key);
-    if (found == m_deviceMap.end()) {
+    const CplDevicePages::Entry* entry = m_devicePages.Find(key);
+    if (entry == nullptr) {
         return;
     }
     // The output mixer first, then the input mixer.
-    for (FormMixer* mixer : {found->second->OutputMixer(), found->second->InputMixer()}) {
+    for (FormMixer* mixer : {entry->outputMixer.get(), entry->inputMixer.get()}) {
         if (mixer == nullptr) {
             continue;
         }
@@ -576,8 +640,8 @@ void MainFrame::DispatchMixerEvent(const KorvelMessage& event)
 
 FormBase* MainFrame::DevicePageFor(const KorvelDeviceKey& key) const
 {
-    auto found = m_deviceMap.find(key);
-    return found == m_deviceMap.end() ? nullptr : found->second;
+    const CplDevicePages::Entry* entry = m_devicePages.Find(key);
+    return entry != nullptr ? entry->page.get() : nullptr;
 }
 
 void MainFrame::RefreshPage(FormBase* page)
@@ -587,8 +651,29 @@ void MainFrame::RefreshPage(FormBase* page)
     }
 }
 
+void MainFrame::FollowDeviceSet()
+{
+    if (::IsWindowVisible(m_hWnd) && !m_panelView.IsOpen()) {
+        (void)m_panelView.OpenPanelView(CONTROL_DEVICE_NAME);
+    }
+    bool changed = false;
+    (void)m_client.RefreshDevices(changed);
+    if (!changed) {
+        RefreshPage(m_currentPage); // a device's state may have changed
+        return;
+    }
+    if (m_client.DeviceCount() == 0) {
+        CloseDriverConnection();
+    }
+    RebuildPageTree();
+    UpdateStatusBar();
+}
+
 void MainFrame::DispatchDriverEvent(const KorvelMessage& event)
 {
+    if (event.code != KORVEL_NOTIFY_DEVICE_LIST_CHANGED) {
+        m_serviceFailure = 0; // every other notification comes from the service
+    }
     switch (event.code) {
     case KORVEL_NOTIFY_SETTINGS_CHANGED:
         RefreshPage(&m_sampleRatePage);
@@ -599,22 +684,13 @@ void MainFrame::DispatchDriverEvent(const KorvelMessage& event)
         RefreshPage(&m_sampleRatePage);
         UpdateStatusBar();
         break;
-    case KORVEL_NOTIFY_DEVICES_CHANGED: {
-        if (::IsWindowVisible(m_hWnd) && !m_panelView.IsOpen()) {
-            (void)m_panelView.OpenPanelView(CONTROL_DEVICE_NAME);
-        }
-        bool changed = false;
-        (void)m_client.RefreshDevices(changed);
-        if (changed) {
-            if (m_client.DeviceCount() == 0) {
-                CloseDriverConnection();
-            }
-            RebuildPageTree();
-            UpdateStatusBar();
-        }
-        RefreshPage(m_pageTree.GetSelectedPage());
+    case KORVEL_NOTIFY_DEVICES_CHANGED:
+    case KORVEL_NOTIFY_DEVICE_LIST_CHANGED:
+        // The service's word after it set the devices up, or the driver's
+        // own when the service is not there to say it.
+        FollowDeviceSet();
+        ScheduleConnectionTimer();
         break;
-    }
     case KORVEL_NOTIFY_DEVICE_STATUS_CHANGED:
         RefreshPage(AddressedDevicePage(event));
         UpdateStatusBar();

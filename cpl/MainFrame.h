@@ -2,24 +2,25 @@
 // The panel's main window: command bar, page tree on the left of a splitter,
 // the current page on its right, a three-pane status bar and the tray icon.
 // It follows the device set and the driver's notifications on its own
-// thread; the event thread only posts WM_CPL_DRIVER_EVENT to it.
+// thread; the event thread only posts WM_CPL_DRIVER_EVENT to it. A timer
+// watches the driver connection: while it is open, a cheap request every few
+// seconds finds a connection that died (a driver reloaded, the simulator
+// restarted); while it is closed, it is tried again with a growing delay, so
+// the panel comes back whether or not an arrival reaches it.
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <map>
 #include <memory>
-#include <utility>
 #include <vector>
 
+#include "CplDevicePages.h"
 #include "DeviceNotificationList.h"
-#include "FormDevice.h"
 #include "FormDevices.h"
 #include "FormDrvInfo.h"
 #include "FormBufferSettings.h"
 #include "FormInChannels.h"
 #include "FormOutChannels.h"
-#include "FormPlugin.h"
 #include "FormSampleRate.h"
 #include "FormSelection.h"
 #include "FormStatusInfo.h"
@@ -60,6 +61,12 @@ public:
     static constexpr int SPLITTER_POS = 150;
     static constexpr int STATUS_PANE_STATE_WIDTH = 220;
     static constexpr int STATUS_PANE_RATE_WIDTH = 190;
+    static constexpr UINT_PTR CONNECTION_TIMER_ID = 1;
+    // The check of an open connection, and the first and longest delay of
+    // the tries to open a closed one.
+    static constexpr UINT CONNECTION_CHECK_MS = 2000;
+    static constexpr UINT RECONNECT_FIRST_MS = 500;
+    static constexpr UINT RECONNECT_LONGEST_MS = 4000;
 
     // Image list indices of the page tree.
     enum TreeImage
@@ -89,13 +96,16 @@ public:
 
     void OpenDriverConnection();
     void CloseDriverConnection();
+    // Builds the tree for the device set: pages of devices that stay are
+    // kept, and so is the shown page while it exists.
     void RebuildPageTree();
-    void AddDevicePages();
-    void RemoveDevicePages();
     void ShowPage(FormBase* page);
     void UpdateStatusBar();
     void DrainDriverEvents();
     void DispatchDriverEvent(const KorvelMessage& event);
+    // What the connection timer does: the check of an open connection, or
+    // a try to open a closed one.
+    void OnConnectionTimer();
 
     // What the tests look at.
     FormSelection& PageTree() { return m_pageTree; }
@@ -103,29 +113,20 @@ public:
     FormBase* NoDevicePage() { return &m_noDevicePage; }
     WtlMultiPaneStatusBar& StatusBar() { return m_statusBar; }
     KorvelCplClient& PanelView() { return m_panelView; }
-    size_t DevicePageCount() const { return m_devicePages.size(); }
-    size_t PluginPageCount() const { return m_pluginPages.size(); }
+    size_t DevicePageCount() const { return m_devicePages.PageCount(); }
+    size_t PluginPageCount() const { return m_devicePages.PluginCount(); }
     // Two per device in device order: hardware inputs, then software outputs.
-    size_t MixerWindowCount() const { return m_mixerWindows.size(); }
-    FormMixer& MixerWindow(size_t index) { return *m_mixerWindows.at(index); }
+    size_t MixerWindowCount() const { return m_devicePages.Mixers().size(); }
+    FormMixer& MixerWindow(size_t index) { return *m_devicePages.Mixers().at(index); }
     FormBase* DevicePageFor(const KorvelDeviceKey& key) const;
+    // The delay of the connection timer now.
+    UINT ConnectionTimerDelay() const { return m_connectionTimerMs; }
 
 protected:
     const wchar_t* GetWindowClassName() const override { return WINDOW_CLASS_NAME; }
     void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
-    using DevicePage = FormDevice;
-    using PluginPage = FormPlugin;
-
-    struct KeyOrder
-    {
-        bool operator()(const KorvelDeviceKey& a, const KorvelDeviceKey& b) const
-        {
-            return std::make_pair(a.word1, a.word0) < std::make_pair(b.word1, b.word0);
-        }
-    };
-
     LRESULT OnCreate();
     void OnDestroy();
     void OnDeviceChange(WPARAM event, LPARAM data);
@@ -144,14 +145,24 @@ private:
     void OnSimulatedArrival(DWORD eventType, void* eventData);
     bool CreatePage(FormBase& page, HWND& window);
     void AddFixedPages();
+    void AddDeviceItems();
+    void RemoveDeviceItems();
     void EnablePageTree(bool enable);
     void RemoveFixedPages();
     void RefreshPage(FormBase* page);
+    // The device set may have changed: enumerates, and rebuilds the tree
+    // when it did; without devices the connection closes.
+    void FollowDeviceSet();
+    // Opens a closed connection and shows what it found; closes and shows
+    // the no-driver state for a connection that died.
+    void FollowDriver();
+    bool IsDriverConnected() const { return m_client.IsOpen() && !m_client.IsConnectionLost(); }
+    void ScheduleConnectionTimer();
+    // Pane 0: "Ready", or why the service did not answer the last request.
+    void UpdateServicePane();
     // The device page of the device that an 8-byte key payload names; null
     // for a payload of another size or a key in no map.
     FormBase* AddressedDevicePage(const KorvelMessage& event) const;
-    // Creates one of a device's two mixer windows; null when it cannot be made.
-    FormMixer* AddMixerWindow(const KorvelDeviceKey& key, bool hardwareInputs);
     // 3050-3052: the addressed device's output mixer, then its input mixer.
     void DispatchMixerEvent(const KorvelMessage& event);
 
@@ -180,14 +191,16 @@ private:
     FormOutChannels m_outChannelsPage;
     FormStatusInfo m_statusInfoPage;
 
-    std::vector<std::unique_ptr<DevicePage>> m_devicePages;
-    std::vector<std::unique_ptr<PluginPage>> m_pluginPages;
-    // Two per device: hardware inputs, then software outputs.
-    std::vector<std::unique_ptr<FormMixer>> m_mixerWindows;
-    std::map<KorvelDeviceKey, DevicePage*, KeyOrder> m_deviceMap;
-
     KorvelCplClient m_panelView;
+    CplDevicePages m_devicePages;
     FormBase* m_currentPage = nullptr;
+    // Set while the tree is rebuilt: its selection changes are not the user's.
+    bool m_rebuildingTree = false;
+    UINT m_connectionTimerMs = 0;
+    UINT m_reconnectDelayMs = RECONNECT_FIRST_MS;
+    // The service's failure shown in pane 0, and the request it came from.
+    DWORD m_serviceFailure = 0;
+    uint32_t m_serviceFailureSequence = 0;
 
     DeviceNotificationList m_arrivals;
     KorvelArrivalWaiter m_simulatedArrivals;

@@ -28,6 +28,7 @@
 // Window messages of the panel.
 #define WM_CPL_TRAY_NOTIFY 0x464   // WM_USER + 100, the tray icon's callback
 #define WM_CPL_DRIVER_EVENT 0x800A // WM_APP + 10, posted by the event thread
+#define WM_CPL_SIMULATED_ARRIVAL 0x800B // WM_APP + 11, wParam: DBT_ event, posted by the simulator's waiter
 
 // The program's version (the version resource and the about box) is the
 // package's.

@@ -2,7 +2,8 @@
 
 namespace {
 
-constexpr char ANNOUNCEMENT[] = "arrival";
+constexpr char ARRIVAL[] = "arrival";
+constexpr char REMOVAL[] = "removal";
 
 } // namespace
 
@@ -19,9 +20,19 @@ void SimArrivalAnnouncer::Broadcast(uint32_t code, const void* payload, uint32_t
 
 void SimArrivalAnnouncer::AnnounceArrival()
 {
+    Announce(ARRIVAL, sizeof(ARRIVAL) - 1);
+}
+
+void SimArrivalAnnouncer::AnnounceRemoval()
+{
+    Announce(REMOVAL, sizeof(REMOVAL) - 1);
+}
+
+void SimArrivalAnnouncer::Announce(const char* text, DWORD length)
+{
     std::lock_guard guard(m_lock);
     for (auto it = m_listeners.begin(); it != m_listeners.end();) {
-        if (Write(it->GetHandle(), m_writeEvent.GetHandle())) {
+        if (Write(it->GetHandle(), m_writeEvent.GetHandle(), text, length)) {
             ++it;
         } else {
             it = m_listeners.erase(it); // the waiter went away
@@ -29,7 +40,7 @@ void SimArrivalAnnouncer::AnnounceArrival()
     }
 }
 
-bool SimArrivalAnnouncer::Write(HANDLE pipe, HANDLE event)
+bool SimArrivalAnnouncer::Write(HANDLE pipe, HANDLE event, const char* text, DWORD length)
 {
     if (event == nullptr) {
         return false;
@@ -38,7 +49,7 @@ bool SimArrivalAnnouncer::Write(HANDLE pipe, HANDLE event)
     OVERLAPPED overlapped{};
     overlapped.hEvent = event;
     DWORD error = ERROR_SUCCESS;
-    if (!WriteFile(pipe, ANNOUNCEMENT, sizeof(ANNOUNCEMENT) - 1, nullptr, &overlapped)) {
+    if (!WriteFile(pipe, text, length, nullptr, &overlapped)) {
         error = GetLastError();
     }
     if (error != ERROR_SUCCESS && error != ERROR_IO_PENDING) {

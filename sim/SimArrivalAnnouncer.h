@@ -1,9 +1,10 @@
 #pragma once
-// The simulator's stand-in for the system's device-interface arrival. Every
-// client end connected to the announcement pipe (the device link's arrival
-// waiter, in each process configured for this simulator) receives one small
-// message per device plugged. The driver notifications pass through to the
-// connection layer unchanged.
+// The simulator's stand-in for the system's device-interface arrival and
+// removal. Every client end connected to the announcement pipe (the device
+// link's arrival waiter, in each process configured for this simulator)
+// receives one small message per device plugged ("arrival") or unplugged
+// ("removal"). The driver notifications pass through to the connection layer
+// unchanged.
 #include "SimHandle.h"
 #include "SimNotifier.h"
 
@@ -24,8 +25,9 @@ public:
     SimArrivalAnnouncer& operator=(const SimArrivalAnnouncer&) = delete;
 
     void Broadcast(uint32_t code, const void* payload, uint32_t length) override;
-    // Writes the announcement to every listener; drops the ones that are gone.
+    // Write the announcement to every listener; drop the ones that are gone.
     void AnnounceArrival() override;
+    void AnnounceRemoval() override;
 
     // A connected instance of the announcement pipe (ownership passes).
     void AddListener(HANDLE pipe);
@@ -34,7 +36,8 @@ public:
     size_t ListenerCount();
 
 private:
-    static bool Write(HANDLE pipe, HANDLE event);
+    void Announce(const char* text, DWORD length);
+    static bool Write(HANDLE pipe, HANDLE event, const char* text, DWORD length);
 
     SimNotifier& m_driverNotifications;
     std::mutex m_lock;

@@ -150,6 +150,7 @@ void SimDeviceModel::Unplug(size_t index)
     m_devices.Unplug(index);
     m_streaming.OnDevicesChanged(before != keys());
     m_notifier.Broadcast(KORVEL_NOTIFY_DEVICE_LIST_CHANGED, nullptr, 0);
+    m_notifier.AnnounceRemoval();
 }
 
 uint32_t SimDeviceModel::AddDevices(unsigned count)

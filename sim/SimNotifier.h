@@ -12,4 +12,6 @@ public:
     // A device was plugged: the system would now announce a device-interface
     // arrival to every process that registered for one.
     virtual void AnnounceArrival() {}
+    // A device was unplugged: the system's device-interface removal.
+    virtual void AnnounceRemoval() {}
 };

@@ -1,5 +1,5 @@
-// The simulator's device arrivals reach the handler the system's arrival
-// event would reach, only in a process configured for the simulator.
+// The simulator's device arrivals and removals reach the handler the system's
+// events would reach, only in a process configured for the simulator.
 #include "InProcessSimTest.h"
 #include "KorvelArrivalWaiter.h"
 #include "KorvelLinkFrame.h"
@@ -14,22 +14,26 @@ namespace {
 const GUID INTERFACE_CLASS = {0x37A02BA4, 0x5264, 0x4c11,
                               {0x88, 0x03, 0xF2, 0x15, 0x0F, 0x58, 0x1B, 0xB0}};
 
-// Counts the arrivals that look exactly like the system's.
+// Counts the arrivals and removals that look exactly like the system's.
 class ArrivalRecorder : public WnPnPNotificatorCallbackInterface
 {
 public:
     void OnDeviceChange(DWORD eventType, void* eventData) override
     {
         auto* header = static_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(eventData);
-        if (eventType == DBT_DEVICEARRIVAL && header != nullptr &&
-            header->dbcc_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
-            IsEqualGUID(header->dbcc_classguid, INTERFACE_CLASS)) {
+        if (header == nullptr || header->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
+            !IsEqualGUID(header->dbcc_classguid, INTERFACE_CLASS)) {
+            ++others;
+        } else if (eventType == DBT_DEVICEARRIVAL) {
             ++arrivals;
+        } else if (eventType == DBT_DEVICEREMOVECOMPLETE) {
+            ++removals;
         } else {
             ++others;
         }
     }
     std::atomic<int> arrivals{0};
+    std::atomic<int> removals{0};
     std::atomic<int> others{0};
 };
 
@@ -72,6 +76,7 @@ TEST_F(ArrivalWaiterTest, PlugsReachTheHandlerAndSurviveASimulatorRestart)
     ASSERT_TRUE(WaitUntil([&] { return recorder.arrivals == 2; }));
     Sleep(100);
     EXPECT_EQ(recorder.arrivals, 2) << "a removal is not an arrival";
+    EXPECT_EQ(recorder.removals, 1) << "the unplug was announced as a removal";
     EXPECT_EQ(recorder.others, 0);
 
     // The simulator goes away and comes back: the waiter connects again.
@@ -89,7 +94,7 @@ TEST_F(ArrivalWaiterTest, PlugsReachTheHandlerAndSurviveASimulatorRestart)
     Control("plug serial=ARR4");
     Sleep(100);
     EXPECT_EQ(recorder.arrivals, 3) << "nothing after Stop";
-    EXPECT_EQ(waiter.Delivered(), 3);
+    EXPECT_EQ(waiter.Delivered(), 4);
 }
 
 TEST(ArrivalWaiter, AnUnconfiguredProcessDoesNotListen)
