@@ -672,7 +672,13 @@ void MainFrame::FollowDeviceSet()
 void MainFrame::DispatchDriverEvent(const KorvelMessage& event)
 {
     if (event.code != KORVEL_NOTIFY_DEVICE_LIST_CHANGED) {
-        m_serviceFailure = 0; // every other notification comes from the service
+        // Every other notification comes from the service: it answers, and
+        // so an earlier request's failure is history.
+        m_serviceFailureSequence = m_client.LastSequenceNumber();
+        if (m_serviceFailure != 0) {
+            m_serviceFailure = 0;
+            UpdateServicePane();
+        }
     }
     switch (event.code) {
     case KORVEL_NOTIFY_SETTINGS_CHANGED:

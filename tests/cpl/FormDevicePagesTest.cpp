@@ -165,18 +165,31 @@ TEST_F(FormDevicePagesTest, ModeRadiosFollowTheDriverAfterARefresh)
     EXPECT_EQ(m_devicesPage->Mode(), 1);
 }
 
-TEST_F(FormDevicePagesTest, ColumnsShareTheListWidth)
+TEST_F(FormDevicePagesTest, ColumnsShareTheListWidthAfterEveryResize)
 {
     Control("plug serial=AAA1");
     Connect();
     CreateDevicesPage();
     HWND list = GetDlgItem(m_page, IDC_DEVICES_LIST);
-    RECT client{};
-    GetClientRect(list, &client);
-    ASSERT_GT(client.right, 0);
-    EXPECT_EQ(ListView_GetColumnWidth(list, 0), client.right * 2 / 7);
-    EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right * 2 / 6);
-    EXPECT_EQ(ListView_GetColumnWidth(list, 2), client.right / 5);
+    auto expectShares = [list](const char* when) {
+        RECT client{};
+        GetClientRect(list, &client);
+        ASSERT_GT(client.right, 0) << when;
+        EXPECT_EQ(ListView_GetColumnWidth(list, 0), client.right * 2 / 7) << when;
+        EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right * 2 / 6) << when;
+        EXPECT_EQ(ListView_GetColumnWidth(list, 2), client.right / 5) << when;
+    };
+    expectShares("as created");
+    // The pane grows and shrinks the page: the columns follow the list's
+    // new width, not the one it had before the resize.
+    RECT page{};
+    GetWindowRect(m_page, &page);
+    const int width = page.right - page.left;
+    const int height = page.bottom - page.top;
+    SetWindowPos(m_page, nullptr, 0, 0, width + 200, height, SWP_NOZORDER | SWP_NOMOVE);
+    expectShares("wider");
+    SetWindowPos(m_page, nullptr, 0, 0, width - 60, height, SWP_NOZORDER | SWP_NOMOVE);
+    expectShares("narrower");
 }
 
 TEST_F(FormDevicePagesTest, DeviceInfoTellsThePortAndTheSelection)

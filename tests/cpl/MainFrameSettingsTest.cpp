@@ -1,11 +1,16 @@
 // The frame keeps the settings pages and the status bar current when another
-// client changes a setting through the device control service.
+// client changes a setting through the device control service, and tells the
+// user plainly when the service is gone or does not answer.
 #include "CplCommandLine.h"
+#include "FormErrorBox.h"
+#include "KorvelIoctl.h"
 #include "KorvelMessage.h"
+#include "KorvelStatus.h"
 #include "KorvelServer.h"
 #include "MainFrame.h"
 #include "ServerHarness.h"
 #include "SettingsPageProbe.h"
+#include "MessageBoxWatcher.h"
 #include "WnPostWindowMessageThread.h"
 #include "WtlTestHost.h"
 #include "resource.h"
@@ -119,4 +124,41 @@ TEST_F(MainFrameSettingsTest, RateNotificationRefreshesTheRatePageAndSettingsBot
     m_frame.DispatchDriverEvent(event);
     EXPECT_EQ(P::Selected(*bufferPage, IDC_BUFFER_STREAM_LIST), L"Large");
     EXPECT_EQ(P::Selected(*bufferPage, IDC_BUFFER_ASIO_LIST), L"Maximum");
+}
+
+TEST_F(MainFrameSettingsTest, AServiceThatIsGoneOrSilentIsNamedInTheBoxAndTheStatusBar)
+{
+    FormBase* ratePage = RootPage(m_frame.PageTree().GetTree(), L"Sample Rate");
+    ASSERT_NE(ratePage, nullptr);
+    HWND page = ratePage->GetFormWindow();
+    auto apply = [page] {
+        cpl_test::MessageBoxWatcher watcher;
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_SAMPLERATE_APPLY, BN_CLICKED), 0);
+        const auto boxes = watcher.Boxes();
+        return boxes.size() == 1 ? boxes[0].text : std::wstring(L"<no single box>");
+    };
+    auto pane = [this] { return m_frame.StatusBar().GetPaneText(0); };
+    EXPECT_EQ(pane(), L"Ready");
+
+    m_harness.StopServe();
+    m_server.CloseAll();
+    EXPECT_EQ(apply(), FormErrorBox::Text(L"Changing the sample rate failed.", KORVEL_STATUS_NO_SERVER));
+    EXPECT_TRUE(PumpUntil([&] { return pane() == L"The quillo service is not running."; }));
+
+    // A service that takes the request and never answers: the window waits
+    // the panel's few seconds, not a background client's 30.
+    KorvelClient silent;
+    ASSERT_EQ(silent.OpenTyped(KORVEL_CONTROL_DEVICE_NAME, KORVEL_CLIENT_SERVER, true, true), 0u);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(apply(), FormErrorBox::Text(L"Changing the sample rate failed.", KORVEL_STATUS_TIMEOUT));
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_LT(waited, 15000u) << "the window was stalled for " << waited << " ms";
+    EXPECT_TRUE(PumpUntil([&] { return pane() == L"The quillo service does not answer."; }));
+
+    // A notification of the service: it answers again.
+    KorvelMessage event;
+    event.Init(KORVEL_MSG_TYPE_NOTIFICATION, KORVEL_NOTIFY_SETTINGS_CHANGED);
+    m_frame.DispatchDriverEvent(event);
+    EXPECT_EQ(pane(), L"Ready");
+    silent.CloseAll();
 }

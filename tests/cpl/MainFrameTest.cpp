@@ -5,6 +5,7 @@
 #include "CplCommandLine.h"
 #include "InProcessSimTest.h"
 #include "KorvelCplClient.h"
+#include "KorvelIoctl.h"
 #include "KorvelLinkFrame.h"
 #include "KorvelMessage.h"
 #include "MainFrame.h"
@@ -20,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -298,6 +301,154 @@ TEST_F(MainFrameTest, DeviceNotificationsWithAWrongPayloadOrAnUnknownKeyChangeNo
     EXPECT_TRUE(PumpUntil([&] { return ui.Pane(1) == L"Streaming state: Running"; }))
         << "the notifications after the device-addressed ones were not handled";
     EXPECT_EQ(TreeView_GetCount(tree), count);
+}
+
+TEST_F(MainFrameTest, DevicesThatLeaveOrArriveWithoutTheServiceReachTheTree)
+{
+    // No service runs here: only the driver's own list change, the removal
+    // and the arrival tell the frame.
+    FrameUnderTest& ui = CreateFrame();
+    ASSERT_EQ(ui.m_frame.DevicePageCount(), 2u);
+    Control("unplug CPL1");
+    EXPECT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 1; }))
+        << "the page of the device that left stayed";
+    Control("unplug CPL2");
+    EXPECT_TRUE(PumpUntil([&] { return ui.Pane(1) == L"Driver not available."; }));
+    EXPECT_EQ(ui.m_frame.DevicePageCount(), 0u);
+    EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.NoDevicePage());
+
+    // The simulator announces the plug; the frame hears it from its own
+    // waiter, nobody sends it a message here.
+    Control("plug serial=CPL3");
+    EXPECT_TRUE(PumpUntil([&] {
+        return ui.m_frame.DevicePageCount() == 1 && ui.Pane(1) != L"Driver not available.";
+    })) << "the frame did not connect again after the plug";
+    EXPECT_TRUE(IsWindowEnabled(ui.Tree()));
+}
+
+TEST_F(MainFrameTest, ADeadConnectionIsClosedAndOpenedAgainWhenTheDriverIsBack)
+{
+    FrameUnderTest& ui = CreateFrame();
+    ASSERT_TRUE(ui.m_client.IsOpen());
+    EXPECT_EQ(ui.m_frame.ConnectionTimerDelay(), MainFrame::CONNECTION_CHECK_MS);
+    // The driver goes away (reloaded): no event tells the panel.
+    const std::wstring nameSpace = m_sim.Namespace();
+    m_sim.Stop();
+    EXPECT_TRUE(PumpUntil([&] { return ui.Pane(1) == L"Driver not available."; }))
+        << "the dead connection was never noticed";
+    EXPECT_FALSE(ui.m_client.IsOpen());
+    EXPECT_EQ(ui.m_frame.DevicePageCount(), 0u);
+    EXPECT_EQ(TreeView_GetCount(ui.Tree()), 0u);
+
+    // The driver comes back with one device: the frame tries again by itself.
+    SimServerOptions options;
+    options.nameSpace = nameSpace;
+    ASSERT_EQ(m_sim.Start(options), 0u);
+    Control("unplug CPL2");
+    EXPECT_TRUE(PumpUntil([&] {
+        return ui.m_frame.DevicePageCount() == 1 && ui.Pane(2) == L"Current sampling rate: 48.000 kHz";
+    })) << "the frame did not connect again";
+    EXPECT_TRUE(ui.m_thread.IsRunning());
+    EXPECT_EQ(ui.m_frame.ConnectionTimerDelay(), MainFrame::CONNECTION_CHECK_MS);
+}
+
+TEST_F(MainFrameTest, PlugAndUnplugKeepTheShownPageAndOpenMixersOfTheDevicesThatStay)
+{
+    // Small devices: under Wine a large mixer window takes seconds to build.
+    Control("unplug CPL1");
+    Control("unplug CPL2");
+    Control("plug serial=CPL1 analog-in=2 analog-out=2 virtual=2");
+    Control("plug serial=CPL2 analog-in=2 analog-out=2 virtual=2");
+    FrameUnderTest& ui = CreateFrame();
+    const KorvelDeviceKey first = ui.m_client.DeviceAt(0)->Info().key;
+    HWND tree = ui.Tree();
+    HTREEITEM firstItem = TreeView_GetChild(tree, FindRootItem(tree, L"Devices"));
+    ASSERT_TRUE(TreeView_SelectItem(tree, firstItem));
+    FormBase* firstPage = ui.m_frame.DevicePageFor(first);
+    ASSERT_EQ(ui.m_frame.CurrentPage(), firstPage);
+    FormMixer* outputs = &ui.m_frame.MixerWindow(1);
+    ASSERT_FALSE(outputs->IsHardwareInputs());
+    outputs->Show();
+    HWND mixerWindow = *outputs;
+    ASSERT_TRUE(IsWindowVisible(mixerWindow));
+
+    auto expectKept = [&](const char* when) {
+        EXPECT_EQ(ui.m_frame.DevicePageFor(first), firstPage) << when;
+        EXPECT_EQ(ui.m_frame.CurrentPage(), firstPage) << when;
+        EXPECT_EQ(ui.m_frame.PageTree().GetSelectedPage(), firstPage) << when;
+        EXPECT_TRUE(IsWindowVisible(mixerWindow)) << when << ": the open mixer was closed";
+        EXPECT_EQ(&ui.m_frame.MixerWindow(1), outputs) << when;
+    };
+    Control("plug serial=CPL3 analog-in=2 analog-out=2 virtual=2");
+    Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICES_CHANGED));
+    ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 3; }));
+    expectKept("after a plug");
+    Control("unplug CPL2");
+    ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 2; }));
+    expectKept("after another device's unplug");
+    EXPECT_EQ(ChildTexts(tree, FindRootItem(tree, L"Devices")),
+              (std::vector<std::wstring>{L"quillo", L"quillo"}));
+
+    // The shown device leaves: its windows go, the first page is shown.
+    Control("unplug CPL1");
+    ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 1; }));
+    EXPECT_FALSE(IsWindow(mixerWindow));
+    EXPECT_EQ(TreeItemText(tree, TreeView_GetSelection(tree)), L"Sample Rate");
+    EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.PageTree().GetSelectedPage());
+}
+
+// The protocol trace of the simulator: how often the frame asked for what.
+class MainFrameTraceTest : public MainFrameTest
+{
+protected:
+    void SetUp() override
+    {
+        MainFrameTest::SetUp();
+        wchar_t directory[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, directory);
+        m_tracePath = std::wstring(directory) + L"quillo-frame-trace-" +
+                      std::to_wstring(GetCurrentProcessId()) + L".txt";
+        // Restarted with the trace; the devices stay.
+        SimServerOptions options;
+        options.nameSpace = m_sim.Namespace();
+        options.tracePath = m_tracePath;
+        m_sim.Stop();
+        ASSERT_EQ(m_sim.Start(options), 0u);
+    }
+    void TearDown() override
+    {
+        MainFrameTest::TearDown();
+        DeleteFileW(m_tracePath.c_str());
+    }
+
+    // Requests with control code `code` in the trace so far.
+    size_t Requests(uint32_t code)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "code=0x%08X", code);
+        size_t count = 0;
+        FILE* file = _wfopen(m_tracePath.c_str(), L"rb");
+        if (file == nullptr) {
+            return 0;
+        }
+        char line[512];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            count += std::strstr(line, text) != nullptr ? 1 : 0;
+        }
+        std::fclose(file);
+        return count;
+    }
+
+    std::wstring m_tracePath;
+};
+
+TEST_F(MainFrameTraceTest, ATreeClickReadsThePageOnce)
+{
+    FrameUnderTest& ui = CreateFrame();
+    HWND tree = ui.Tree();
+    const size_t before = Requests(IOCTL_KORVEL_GET_INPUT_CHANNELS);
+    ASSERT_TRUE(TreeView_SelectItem(tree, FindRootItem(tree, L"ASIO IN Channels")));
+    EXPECT_EQ(Requests(IOCTL_KORVEL_GET_INPUT_CHANNELS), before + 1);
 }
 
 // No simulator answers: the frame runs in its not-connected state.

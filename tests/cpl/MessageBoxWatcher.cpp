@@ -1,6 +1,7 @@
 #include "MessageBoxWatcher.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace cpl_test {
 
@@ -37,8 +38,9 @@ BOOL CALLBACK CollectMessageBox(HWND window, LPARAM found)
 
 } // namespace
 
-MessageBoxWatcher::MessageBoxWatcher()
-    : m_threadId(::GetCurrentThreadId()), m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+MessageBoxWatcher::MessageBoxWatcher(std::function<void(HWND box)> beforeAnswer)
+    : m_threadId(::GetCurrentThreadId()), m_beforeAnswer(std::move(beforeAnswer)),
+      m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       m_thread([this] { Watch(); })
 {
 }
@@ -95,6 +97,9 @@ void MessageBoxWatcher::Answer(HWND box)
                  WindowText(::GetDlgItem(box, kBoxTextId)),
                  reinterpret_cast<HICON>(::SendDlgItemMessageW(box, kBoxIconId, STM_GETICON, 0, 0))};
         m_boxes.push_back(seen);
+    }
+    if (m_beforeAnswer) {
+        m_beforeAnswer(box);
     }
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }

@@ -4,6 +4,7 @@
 // caption, text and icon, and presses OK, so the page's handler returns.
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,8 +23,10 @@ public:
         HICON icon;
     };
 
-    // Watches the calling thread's windows until destroyed.
-    MessageBoxWatcher();
+    // Watches the calling thread's windows until destroyed. `beforeAnswer`
+    // runs on the watcher's thread with each box before its OK is pressed:
+    // what happens while a box is open.
+    explicit MessageBoxWatcher(std::function<void(HWND box)> beforeAnswer = nullptr);
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -40,6 +43,7 @@ private:
     void Answer(HWND box);
 
     DWORD m_threadId;
+    std::function<void(HWND)> m_beforeAnswer;
     HANDLE m_stop;
     std::mutex m_lock;
     std::vector<Box> m_boxes;
