@@ -1,7 +1,6 @@
 #include "CAboutDlg.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 
@@ -25,13 +24,20 @@ std::wstring CAboutDlg::AboutText()
 
 void CAboutDlg::OpenAddress(const wchar_t* address)
 {
-    ::ShellExecuteW(m_hWnd, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    (void)m_shell.Open(address); // a browser that does not start shows nothing to report
 }
 
 void CAboutDlg::OnInitDialog()
 {
     CenterOnParent();
     SetDlgItemText(IDC_ABOUT_TEXT, AboutText().c_str());
+    if (m_link.Attach(GetDlgItem(IDC_ABOUT_LINK))) {
+        m_link.FitToText();
+    }
+    // The template's first tab stop is the link; Enter on it would open the
+    // browser instead of closing the box.
+    SendMessage(DM_SETDEFID, IDOK);
+    ::SetFocus(GetDlgItem(IDOK));
 }
 
 void CAboutDlg::CenterOnParent()
@@ -56,7 +62,7 @@ bool CAboutDlg::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
-        result = TRUE;
+        result = FALSE; // the focus is set
         return true;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {

@@ -1,7 +1,11 @@
 #pragma once
 // The about box: the program's version, its maker and a link to the
-// maker's web site, opened in the browser.
+// maker's web site, opened in the browser. OK has the focus and is the
+// default button, so Enter closes the box; the link opens on a click, or on
+// Enter or Space once Tab has moved the focus to it.
+#include "CplDesktopShell.h"
 #include "WtlDialogImpl.h"
+#include "WtlHyperLink.h"
 #include "resource.h"
 
 #include <string>
@@ -22,10 +26,13 @@ public:
     // The three lines of the text under the product line.
     static std::wstring AboutText();
 protected:
-    // Opens a clicked link's address in the browser.
+    // Opens a clicked link's address in the browser, unelevated.
     virtual void OpenAddress(const wchar_t* address);
 
 private:
     void OnInitDialog();
     void CenterOnParent();
+
+    WtlHyperLink m_link;
+    CplDesktopShell m_shell;
 };

@@ -146,7 +146,8 @@ bool MainFrame::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPA
 
 bool MainFrame::PreTranslateMessage(MSG* msg)
 {
-    return TranslateAccelerator(msg);
+    return TranslateAccelerator(msg) || m_commandBar.PreTranslateMessage(msg) ||
+           m_splitter.PreTranslatePaneTab(msg);
 }
 
 LRESULT MainFrame::OnCreate()

@@ -2,6 +2,34 @@
 
 #include <windowsx.h>
 
+namespace {
+
+bool CanTakeFocus(HWND window)
+{
+    return window != nullptr && ::IsWindowVisible(window) && ::IsWindowEnabled(window) &&
+           (::GetWindowLongPtrW(window, GWL_STYLE) & WS_TABSTOP) != 0;
+}
+
+// The first or the last tab stop of `pane` (nested dialogs included), null
+// when it has none.
+HWND EdgeTabStop(HWND pane, bool last)
+{
+    if (pane == nullptr || !::IsWindowVisible(pane))
+        return nullptr;
+    HWND first = ::GetNextDlgTabItem(pane, nullptr, FALSE);
+    if (!CanTakeFocus(first))
+        return nullptr;
+    HWND edge = last ? ::GetNextDlgTabItem(pane, first, TRUE) : first;
+    return CanTakeFocus(edge) ? edge : first;
+}
+
+bool IsSelfOrChild(HWND parent, HWND window)
+{
+    return window == parent || ::IsChild(parent, window);
+}
+
+} // namespace
+
 HWND WtlSplitterWindow::Create(HINSTANCE instance, HWND parent)
 {
     m_barWidth = ::GetSystemMetrics(SM_CXSIZEFRAME);
@@ -31,6 +59,37 @@ bool WtlSplitterWindow::SetSplitterPane(int pane, HWND window)
 HWND WtlSplitterWindow::GetSplitterPane(int pane) const
 {
     return pane == LeftPane || pane == RightPane ? m_panes[pane] : nullptr;
+}
+
+int WtlSplitterWindow::PaneHolding(HWND window) const
+{
+    for (int pane = LeftPane; pane <= RightPane; ++pane) {
+        if (m_panes[pane] != nullptr && IsSelfOrChild(m_panes[pane], window))
+            return pane;
+    }
+    return -1;
+}
+
+bool WtlSplitterWindow::PreTranslatePaneTab(const MSG* msg)
+{
+    if (msg->message != WM_KEYDOWN || msg->wParam != VK_TAB || ::GetKeyState(VK_CONTROL) < 0)
+        return false;
+    const int pane = PaneHolding(msg->hwnd);
+    if (pane < 0)
+        return false;
+    const bool backward = ::GetKeyState(VK_SHIFT) < 0;
+    HWND edge = EdgeTabStop(m_panes[pane], !backward);
+    if (edge != nullptr && !IsSelfOrChild(edge, msg->hwnd))
+        return false; // inside the pane: its dialog moves the focus
+    HWND other = m_panes[1 - pane];
+    HWND target = EdgeTabStop(other, backward);
+    if (target == nullptr)
+        return false;
+    // As the dialog would: the default button and an edit's selection follow.
+    ::SendMessageW(other, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    if (::GetFocus() != target)
+        ::SetFocus(target); // a pane that is no dialog
+    return true;
 }
 
 int WtlSplitterWindow::ClampPosition(int position) const

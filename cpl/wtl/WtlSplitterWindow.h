@@ -22,6 +22,12 @@ public:
     int GetBarWidth() const { return m_barWidth; }
     void UpdateLayout();
 
+    // Tab on the last tab stop of a pane (Shift+Tab on the first) moves the
+    // focus to the first (last) tab stop of the other pane: the dialog
+    // navigation of a pane that is a dialog stays inside it. True when the
+    // key was used; any other key, and Tab inside a pane, are left alone.
+    bool PreTranslatePaneTab(const MSG* msg);
+
     bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override;
 
@@ -32,6 +38,7 @@ protected:
 private:
     bool IsOverBar(int x) const { return x >= m_position && x < m_position + m_barWidth; }
     int ClampPosition(int position) const;
+    int PaneHolding(HWND window) const;
     bool OnSetCursor(LPARAM lParam);
     void OnMouseMove(LPARAM lParam);
     void OnLButtonDown(LPARAM lParam);

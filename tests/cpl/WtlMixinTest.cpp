@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "WtlMinMaxTrackSize.h"
 #include "WtlTrayIcon.h"
@@ -12,6 +13,21 @@ struct TrayOwner : WtlTrayIcon<TrayOwner>
     void OnTrayIconNotify(UINT mouseMessage) { last = mouseMessage; }
     HWND m_hWnd = nullptr;
     UINT last = 0;
+};
+
+// Answers the shell calls itself and records them.
+struct RecordingTrayOwner : WtlTrayIcon<RecordingTrayOwner>
+{
+    void OnTrayIconNotify(UINT) {}
+    BOOL NotifyShell(DWORD command, NOTIFYICONDATAW*)
+    {
+        calls.push_back(command);
+        return command == NIM_ADD ? acceptAdd : acceptOthers;
+    }
+    HWND m_hWnd = nullptr;
+    std::vector<DWORD> calls;
+    BOOL acceptAdd = FALSE;
+    BOOL acceptOthers = TRUE;
 };
 
 struct TrackOwner : WtlMinMaxTrackSize<TrackOwner>
@@ -63,4 +79,42 @@ TEST(WtlTrayIconTest, RecordHasTheShellsSizeAndTheTipIsCut)
     EXPECT_FALSE(owner.IsIconInstalled());
     EXPECT_FALSE(owner.ProcessTrayIconMessage(owner.m_hWnd, 0x464, 205, WM_RBUTTONUP, result));
     DestroyWindow(owner.m_hWnd);
+}
+
+TEST(WtlTrayIconTest, TaskbarCreatedAddsTheWantedIconAgain)
+{
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    RecordingTrayOwner owner;
+    LRESULT result = 0;
+    auto shellStarted = [&] {
+        // Left unhandled: other parts of the window may care too.
+        EXPECT_FALSE(owner.ProcessTrayIconMessage(nullptr, taskbarCreated, 0, 0, result));
+    };
+
+    // Refused at start (no shell yet): the shell's start adds it.
+    EXPECT_FALSE(owner.InstallIcon(L"tip", nullptr, 205, 0x464));
+    owner.acceptAdd = TRUE;
+    shellStarted();
+    EXPECT_TRUE(owner.IsIconInstalled());
+    EXPECT_EQ(owner.calls, (std::vector<DWORD>{NIM_ADD, NIM_ADD}));
+
+    // A restarted shell has forgotten the icon.
+    shellStarted();
+    EXPECT_TRUE(owner.IsIconInstalled());
+    EXPECT_EQ(owner.calls.back(), static_cast<DWORD>(NIM_ADD));
+
+    // A shell that kept it refuses the add; the icon is still there.
+    owner.acceptAdd = FALSE;
+    owner.calls.clear();
+    shellStarted();
+    EXPECT_EQ(owner.calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+    EXPECT_TRUE(owner.IsIconInstalled());
+
+    // A removed icon stays removed.
+    owner.acceptAdd = TRUE;
+    owner.RemoveIcon();
+    owner.calls.clear();
+    shellStarted();
+    EXPECT_TRUE(owner.calls.empty());
+    EXPECT_FALSE(owner.IsIconInstalled());
 }
