@@ -85,7 +85,7 @@ TEST_F(PanelSystemTest, AfterEveryDeviceLeftTheOpenPanelShowsTheOneThatCameBack)
 
     ASSERT_EQ(Control("plug serial=BACK1").rfind("OK", 0), 0u);
     const ULONGLONG plugged = GetTickCount64();
-    EXPECT_TRUE(quillo_test::WaitFor(
+    ASSERT_TRUE(quillo_test::WaitFor(
         [&] { return ItemCount(tree) == 8 && IsWindowEnabled(tree); }, BACK_MS))
         << "the open panel did not show the device again";
     std::printf("the panel showed the device %llu ms after the plug\n",

@@ -5,7 +5,7 @@
 //
 //   cplselect list      prints "<n> <text>" for every item, depth first
 //   cplselect <n>       selects item n, raises the panel and prints its text
-//   cplselect status    prints the status bar's panes, one a line
+//   cplselect status    prints the status bar's three panes, one a line
 //   cplselect about     opens the about box (posted: returns at once)
 //   cplselect dismiss   closes the about box with its OK button
 //   cplselect mixer inputs|outputs
@@ -13,6 +13,10 @@
 //                       outputs mixer with its device page's button and waits
 //                       until it is shown (built from the device's pins)
 //   cplselect mixer close   closes the open mixer windows
+//   cplselect mixer shown   prints the shown mixer windows (exit 1: none)
+//   cplselect apply     clicks the Sample Rate page's Apply (posted)
+//   cplselect ping      prints how long the panel's window took to answer
+//                       a message (up to 60 s): how long it was unresponsive
 // Exit codes: 0 done, 1 no panel or no such item, 2 usage.
 #include "PanelWindow.h"
 
@@ -150,6 +154,18 @@ int OpenMixer(HWND frame, bool inputs)
     return 1;
 }
 
+int PrintShownMixers()
+{
+    int shown = 0;
+    for (const wchar_t* caption : MIXER_CAPTIONS) {
+        if (HWND mixer = FindShownMixer(caption)) {
+            std::printf("%ls %p\n", caption, static_cast<void*>(mixer));
+            ++shown;
+        }
+    }
+    return shown > 0 ? 0 : 1;
+}
+
 int CloseMixers()
 {
     for (const wchar_t* caption : MIXER_CAPTIONS) {
@@ -158,6 +174,38 @@ int CloseMixers()
         }
     }
     return 0;
+}
+
+constexpr int SAMPLE_RATE_APPLY_BUTTON = 1038;
+constexpr UINT PING_LIMIT_MS = 60000;
+
+int ClickApply(HWND frame)
+{
+    HWND button = PanelWindow::FindChild(frame, SAMPLE_RATE_APPLY_BUTTON);
+    if (button == nullptr) {
+        std::fprintf(stderr, "cplselect: no Sample Rate page\n");
+        return 1;
+    }
+    return PostMessageW(GetParent(button), WM_COMMAND,
+                        MAKEWPARAM(SAMPLE_RATE_APPLY_BUTTON, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(button))
+               ? 0
+               : 1;
+}
+
+int Ping(HWND frame)
+{
+    if (frame == nullptr) {
+        std::fprintf(stderr, "cplselect: no control panel is running\n");
+        return 1;
+    }
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR answer = 0;
+    const bool answered = SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, PING_LIMIT_MS,
+                                              &answer) != 0;
+    std::printf("%s %llu ms\n", answered ? "answered in" : "no answer in",
+                static_cast<unsigned long long>(GetTickCount64() - start));
+    return answered ? 0 : 1;
 }
 
 void Print(size_t index, const std::wstring& text)
@@ -176,16 +224,25 @@ int wmain(int argc, wchar_t** argv)
         if (std::wcscmp(argv[2], L"close") == 0) {
             return CloseMixers();
         }
+        if (std::wcscmp(argv[2], L"shown") == 0) {
+            return PrintShownMixers();
+        }
         if (std::wcscmp(argv[2], L"inputs") == 0 || std::wcscmp(argv[2], L"outputs") == 0) {
             return OpenMixer(frame, std::wcscmp(argv[2], L"inputs") == 0);
         }
     }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: cplselect list | status | about | dismiss | <item number> | "
-                             "mixer inputs|outputs|close\n");
+        std::fprintf(stderr, "usage: cplselect list | status | about | dismiss | apply | ping | "
+                             "<item number> | mixer inputs|outputs|close|shown\n");
         return 2;
     }
     HWND frame = FindWindowW(PanelWindow::CLASS_NAME, nullptr);
+    if (std::wcscmp(argv[1], L"apply") == 0) {
+        return ClickApply(frame);
+    }
+    if (std::wcscmp(argv[1], L"ping") == 0) {
+        return Ping(frame);
+    }
     if (std::wcscmp(argv[1], L"status") == 0) {
         HWND statusBar = PanelWindow::FindChild(frame, PanelWindow::STATUS_BAR_ID);
         if (statusBar == nullptr) {
@@ -193,7 +250,7 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
         RemoteText texts(statusBar);
-        for (int pane = 1; pane <= 2; ++pane) {
+        for (int pane = 0; pane <= 2; ++pane) {
             Print(static_cast<size_t>(pane), texts.StatusPane(statusBar, pane));
         }
         return 0;
