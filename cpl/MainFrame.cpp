@@ -258,6 +258,7 @@ void MainFrame::OnSimulatedArrival(DWORD eventType, void*)
 void MainFrame::OnDestroy()
 {
     ::KillTimer(m_hWnd, CONNECTION_TIMER_ID);
+    m_connectionTimerMs = 0;
     m_simulatedArrivals.Stop();
     CloseDriverConnection();
     m_arrivals.UnregisterAll();
