@@ -22,7 +22,7 @@ void CplDevicePages::Follow()
         const KorvelDeviceInfo& info = device->Info();
         auto kept = previous.end();
         for (auto it = previous.begin(); it != previous.end(); ++it) {
-            if (it->page != nullptr && SameKey(it->key, info.key)) {
+            if (it->page != nullptr && it->key == info.key) {
                 kept = it;
                 break;
             }
@@ -60,7 +60,7 @@ size_t CplDevicePages::PluginCount() const
 const CplDevicePages::Entry* CplDevicePages::Find(const KorvelDeviceKey& key) const
 {
     for (const Entry& entry : m_entries) {
-        if (SameKey(entry.key, key)) {
+        if (entry.key == key) {
             return &entry;
         }
     }

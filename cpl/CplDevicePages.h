@@ -70,10 +70,6 @@ public:
     std::vector<FormMixer*> Mixers() const;
 
 private:
-    static bool SameKey(const KorvelDeviceKey& a, const KorvelDeviceKey& b)
-    {
-        return a.word0 == b.word0 && a.word1 == b.word1;
-    }
     Entry MakeEntry(const KorvelDeviceInfo& info);
     std::unique_ptr<FormMixer> MakeMixer(const KorvelDeviceKey& key, bool hardwareInputs);
     // Creates or destroys the echo page to match the device's flags.

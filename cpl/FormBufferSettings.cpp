@@ -1,6 +1,5 @@
 #include "FormBufferSettings.h"
 
-#include "FormErrorBox.h"
 #include "WtlWaitCursor.h"
 #include "KorvelRecords.h"
 

@@ -1,6 +1,5 @@
 #include "FormDevice.h"
 
-#include "FormErrorBox.h"
 #include "KorvelStatus.h"
 #include "WtlDataExchange.h"
 #include "WtlWaitCursor.h"

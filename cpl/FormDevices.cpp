@@ -1,7 +1,6 @@
 #include "FormDevices.h"
 
 #include "FormDevice.h"
-#include "FormErrorBox.h"
 #include "WtlWaitCursor.h"
 #include "WtlDataExchange.h"
 #include "WtlListView.h"

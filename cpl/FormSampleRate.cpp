@@ -1,6 +1,5 @@
 #include "FormSampleRate.h"
 
-#include "FormErrorBox.h"
 #include "WtlWaitCursor.h"
 #include "KorvelRecords.h"
 
