@@ -142,6 +142,8 @@ TEST_F(MainFrameSettingsTest, AServiceThatIsGoneOrSilentIsNamedInTheBoxAndTheSta
 
     m_harness.StopServe();
     m_server.CloseAll();
+    // The simulator lets go of the server once it has seen the connection close.
+    ASSERT_TRUE(PumpUntil([&] { return m_harness.Control("stats").find(" server=- ") != std::string::npos; }));
     EXPECT_EQ(apply(), FormErrorBox::Text(L"Changing the sample rate failed.", KORVEL_STATUS_NO_SERVER));
     EXPECT_TRUE(PumpUntil([&] { return pane() == L"The quillo service is not running."; }));
 
