@@ -217,6 +217,7 @@ void SimAsio::ReleaseStream(uint32_t connection)
     std::unique_ptr<SimAsioStream> stream = std::move(it->second);
     m_streams.erase(it);
     (void)stream->Stop(); // joins the pacing thread
+    m_endedLine = "asio.ended=" + stream->DumpLine().substr(std::string("asio.stream=").size());
     if (m_streams.empty()) {
         NotifyClientStream(KORVEL_NOTIFY_CLIENT_STREAM_STOP_POSSIBLE, *stream);
     }
@@ -467,5 +468,6 @@ void SimAsio::Dump(std::vector<std::string>& lines) const
     for (const auto& [connection, stream] : m_streams) {
         lines.push_back(stream->DumpLine());
     }
+    lines.push_back(m_endedLine.empty() ? "asio.ended=-" : m_endedLine);
     lines.push_back(m_capture.DumpLine());
 }

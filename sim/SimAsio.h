@@ -37,7 +37,8 @@
 //   asio.disables=<n> asio.infoRequests=<n> asio.faults=<…> asio.streams=<count>
 //   asio.stream=<connection> pid=<pid> state=<created|running|stopped> frames=<N>
 //     rate=<Hz> inputs=<n> outputs=<n> signals=<n> switches=<counter> missed=<n>
-//     (one per connection with buffers)
+//     signalUs=<µs> workUs=<µs> (one per connection with buffers)
+//   asio.ended=<the same fields of the stream released last | ->
 //   asio.capture=<path|-> frames=<n> dropped=<n> skipped=<n> error=<status>
 #include "KorvelAsioRecords.h"
 #include "SimAsioCapture.h"
@@ -122,6 +123,7 @@ private:
     SimAsioCapture m_capture;
     std::map<uint32_t, std::unique_ptr<SimAsioStream>> m_streams; // connections with buffers
     std::shared_ptr<SimAsioSignalLog> m_lastLog; // of the stream started last
+    std::string m_endedLine;                     // of the stream released last
     uint64_t m_enables = 0;
     uint64_t m_disables = 0;
     uint64_t m_infoRequests = 0;

@@ -29,6 +29,21 @@ SimAsioStream::~SimAsioStream()
     (void)Stop();
 }
 
+int64_t SimAsioStream::Now()
+{
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double SimAsioStream::MeanUs(const std::atomic<uint64_t>& ticks) const
+{
+    const uint64_t periods = m_signals.load();
+    return periods == 0 ? 0.0
+                        : static_cast<double>(ticks.load()) * 1e6 /
+                              static_cast<double>(m_qpcFrequency) / static_cast<double>(periods);
+}
+
 uint32_t SimAsioStream::HalfBytes(bool dsd) const
 {
     return m_frames * (dsd ? DSD_BLOCK_BYTES : PCM_SAMPLE_BYTES);
@@ -194,6 +209,8 @@ uint32_t SimAsioStream::Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> l
     m_position = 0;
     m_signals = 0;
     m_missed = 0;
+    m_signalTicks = 0;
+    m_workTicks = 0;
     m_rate = rate;
     if (m_pacer.Start(*this) != 0) {
         return KORVEL_STATUS_NO_RESOURCES;
@@ -247,9 +264,13 @@ bool SimAsioStream::Period(bool resumed)
         WaitForSingleObject(m_process.GetHandle(), 0) != WAIT_TIMEOUT) {
         return End();
     }
+    const int64_t entered = Now();
     if (!ReadOutputs(1 - half) || !WriteInputs(half) || !Signal(half, resumed)) {
         return End();
     }
+    const int64_t signalled = Now();
+    m_signalTicks.fetch_add(static_cast<uint64_t>(signalled - entered), std::memory_order_relaxed);
+    m_workTicks.fetch_add(static_cast<uint64_t>(Now() - signalled), std::memory_order_relaxed);
     m_nextHalf = 1 - half;
     m_position += m_dsd ? uint64_t{m_frames} * DSD_BLOCK_SAMPLES : m_frames;
     return true;
@@ -356,7 +377,7 @@ std::string SimAsioStream::DumpLine() const
     char line[256];
     std::snprintf(line, sizeof line,
                   "asio.stream=%u pid=%u state=%s frames=%u rate=%u inputs=%u outputs=%u "
-                  "signals=%llu switches=%u missed=%llu",
+                  "signals=%llu switches=%u missed=%llu signalUs=%.1f workUs=%.1f",
                   static_cast<unsigned>(m_connection), static_cast<unsigned>(m_processId), state,
                   static_cast<unsigned>(m_frames),
                   static_cast<unsigned>(m_started ? m_rate.load() : m_streaming.Rate()),
@@ -364,6 +385,7 @@ std::string SimAsioStream::DumpLine() const
                   static_cast<unsigned>(m_channels.size() - inputs),
                   static_cast<unsigned long long>(m_signals.load()),
                   static_cast<unsigned>(m_switches.load()),
-                  static_cast<unsigned long long>(m_missed.load()));
+                  static_cast<unsigned long long>(m_missed.load()), MeanUs(m_signalTicks),
+                  MeanUs(m_workTicks));
     return line;
 }

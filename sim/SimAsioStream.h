@@ -91,7 +91,9 @@ public:
     uint64_t Signals() const { return m_signals.load(); }
     uint64_t Missed() const { return m_missed.load(); }
     // "asio.stream=<connection> pid=… state=… frames=… rate=… inputs=…
-    //  outputs=… signals=… switches=… missed=…"
+    //  outputs=… signals=… switches=… missed=… signalUs=… workUs=…"; the
+    // last two are the pacing thread's mean time per period up to the signal
+    // (the part a host waits for) and after it.
     std::string DumpLine() const;
 
 private:
@@ -107,6 +109,8 @@ private:
     bool ReadClient(uintptr_t address, void* data, size_t bytes) const;
     bool WriteClient(uintptr_t address, const void* data, size_t bytes) const;
     uint32_t HalfBytes(bool dsd) const;
+    static int64_t Now();
+    double MeanUs(const std::atomic<uint64_t>& ticks) const;
 
     const uint32_t m_connection;
     const uint32_t m_processId;
@@ -133,5 +137,7 @@ private:
     std::atomic<uint64_t> m_signals{0};
     std::atomic<uint64_t> m_missed{0};
     std::atomic<uint32_t> m_switches{0};
+    std::atomic<uint64_t> m_signalTicks{0}; // spent per period before the signal, summed
+    std::atomic<uint64_t> m_workTicks{0};   // and after it
     SimAsioPacer m_pacer; // last: its thread is joined before the rest goes
 };

@@ -2,11 +2,13 @@
 // service, each beside the mechanism it rests on, measured in the same run:
 //   (a) buffer-switch latency (simulator signal -> host callback) beside a
 //       bare cross-process event wake-up;
-//   (b) missed switches per buffer size and rate, idle and with a host that
-//       spends half of each period in its callback;
-//   (c) the mean period against the nominal one.
+//   (b) per channel count, rate and buffer size: missed switches (the
+//       device's counter and the host's gaps) beside a bare pacer's misses
+//       at the same size, the mean period against the nominal one, and what
+//       the simulator spends per period and per channel.
 // A program that prints its figures; not a test. --quick runs shorter.
 #include "BenchClock.h"
+#include "BenchPacer.h"
 #include "BenchRig.h"
 #include "BenchSwitchLatency.h"
 #include "BenchWakeup.h"
@@ -16,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,7 +27,7 @@ namespace {
 struct Settings
 {
     double latencySeconds = 10;
-    double stableSeconds = 10;
+    double stableSeconds = 5;
     size_t wakeups = 2000;
 };
 
@@ -85,32 +88,105 @@ void PrintLatency(BenchRig& rig, const Settings& settings)
                 wake50 > 0 ? switch50 / wake50 : 0.0, signals.size(), segment.switches);
 }
 
-void PrintStable(const Settings& settings)
+// One word "name=value" of a line of words; "" when missing.
+std::string Word(const std::string& text, const std::string& name)
 {
-    std::printf("(b) missed switches over %.0f s (device's ASIO Error Count), and (c) mean "
-                "period against nominal\n",
+    const std::string key = " " + name + "=";
+    const std::string spaced = " " + text;
+    const size_t at = spaced.find(key);
+    if (at == std::string::npos) {
+        return std::string();
+    }
+    const size_t from = at + key.size();
+    return spaced.substr(from, spaced.find_first_of(" \n", from) - from);
+}
+
+// The simulator's line of the stream released last.
+std::string EndedStream(const BenchRig& rig)
+{
+    const std::string dump = rig.Control("dump");
+    const size_t at = dump.find("asio.ended=");
+    return at == std::string::npos ? std::string()
+                                   : dump.substr(at, dump.find('\n', at) - at);
+}
+
+struct ChannelSet
+{
+    const char* name;
+    long count; // inputs and outputs each; 0: every channel of the driver
+};
+
+HostStreamOptions SetOptions(const ChannelSet& set, uint32_t rate, long frames, double seconds,
+                             uint32_t load)
+{
+    HostStreamOptions options = Options(rate, frames, seconds, load);
+    options.channels.clear();
+    for (long c = 0; c < set.count; ++c) {
+        options.channels.push_back({true, c});
+    }
+    for (long c = 0; c < set.count; ++c) {
+        options.channels.push_back({false, c});
+    }
+    return options;
+}
+
+void PrintRow(BenchRig& rig, const ChannelSet& set, uint32_t rate, long frames, double seconds,
+              uint32_t load)
+{
+    HostSession session(SetOptions(set, rate, frames, seconds, load));
+    HostStreamResult r = Stream(session);
+    if (r.exitCode != 0 || r.segments.empty()) {
+        std::printf("    %-5s %6u %6ld %4u%% failed: %s\n", set.name, rate, frames, load,
+                    r.error.c_str());
+        return;
+    }
+    const HostSegment& segment = r.segments.back();
+    const HostPeriodStats& p = segment.periods;
+    const std::string ended = EndedStream(rig);
+    const double signalUs = std::atof(Word(ended, "signalUs").c_str());
+    const double workUs = std::atof(Word(ended, "workUs").c_str());
+    const long channels = segment.inputs + segment.outputs;
+    BenchPacer::Result bare;
+    std::string error;
+    const bool pacerOk = BenchPacer::Measure(rate, static_cast<uint32_t>(frames), seconds, bare, error);
+    std::printf("    %-5s %6u %6ld %4u%% %8llu %7llu %6llu %+8.3f %7s %8.1f %8.1f %7.1f\n",
+                set.name, rate, frames, load, static_cast<unsigned long long>(r.switches),
+                static_cast<unsigned long long>(r.missedSwitches),
+                static_cast<unsigned long long>(r.gapMissed), p.MeanErrorPercent(),
+                pacerOk ? std::to_string(bare.missed).c_str() : "failed", signalUs, workUs,
+                channels > 0 ? (signalUs + workUs) / channels : 0.0);
+    std::fflush(stdout);
+}
+
+void PrintChannels(BenchRig& rig, const Settings& settings)
+{
+    std::printf("(b) missed switches and mean period error over %.0f s per row, beside the bare "
+                "pacer's\n    misses at the same size in the same run, and the simulator's time "
+                "per period\n",
                 settings.stableSeconds);
-    std::printf("    %6s %6s %5s %8s %8s %10s %10s %9s\n", "rate", "frames", "load", "switches",
-                "missed", "nominal us", "mean us", "error %");
-    for (uint32_t rate : {48000u, 96000u}) {
-        for (long frames : {32L, 64L, 128L, 256L}) {
-            for (uint32_t load : {0u, 50u}) {
-                HostSession session(Options(rate, frames, settings.stableSeconds, load));
-                HostStreamResult r = Stream(session);
-                if (r.exitCode != 0 || r.segments.empty()) {
-                    std::printf("    %6u %6ld %4u%% failed: %s\n", rate, frames, load,
-                                r.error.c_str());
-                    continue;
-                }
-                const HostPeriodStats& p = r.segments.back().periods;
-                std::printf("    %6u %6ld %4u%% %8llu %8llu %10.1f %10.2f %+9.3f%s\n", rate, frames,
-                            load, static_cast<unsigned long long>(r.switches),
-                            static_cast<unsigned long long>(r.missedSwitches), p.nominalUs,
-                            p.meanUs, p.MeanErrorPercent(), r.counterUsed ? "" : " (gaps)");
-                std::fflush(stdout);
-            }
+    std::printf("    %-5s %6s %6s %5s %8s %7s %6s %8s %7s %8s %8s %7s\n", "chans", "rate",
+                "frames", "load", "switches", "missed", "gaps", "error %", "bare", "sig us",
+                "work us", "us/ch");
+    const ChannelSet sets[] = {{"2+2", 2}, {"8+8", 8}, {"all", 0}};
+    const struct
+    {
+        uint32_t rate;
+        long frames;
+    } sizes[] = {{48000, 32}, {48000, 64}, {48000, 128}, {48000, 256},
+                 {96000, 64}, {96000, 128}, {96000, 256}};
+    for (const ChannelSet& set : sets) {
+        for (const auto& size : sizes) {
+            PrintRow(rig, set, size.rate, size.frames, settings.stableSeconds, 0);
         }
     }
+    std::printf("    with a host that spends half of each period in its callback:\n");
+    for (long frames : {128L, 256L}) {
+        PrintRow(rig, sets[0], 48000, frames, settings.stableSeconds, 50);
+    }
+    std::printf("    missed: the device's ASIO Error Count; gaps: judged by the host from its "
+                "switch times;\n    bare: the bare pacer's misses; sig us / work us: the "
+                "simulator's mean time per period\n    before its signal and after it; us/ch: "
+                "both per channel streamed\n");
 }
 
 } // namespace
@@ -119,7 +195,8 @@ int main()
 {
     const std::vector<std::wstring> args = HostAsioText::CommandLineArgs();
     int childExit = 0;
-    if (BenchWakeup::RunChildIfAsked(args, childExit)) {
+    if (BenchWakeup::RunChildIfAsked(args, childExit) ||
+        BenchPacer::RunChildIfAsked(args, childExit)) {
         return childExit;
     }
     Settings settings;
@@ -140,6 +217,6 @@ int main()
     std::fflush(stdout);
     PrintLatency(rig, settings);
     std::fflush(stdout);
-    PrintStable(settings);
+    PrintChannels(rig, settings);
     return 0;
 }
