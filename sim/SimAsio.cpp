@@ -186,7 +186,12 @@ uint32_t SimAsio::Start(SimRequest& r)
         return KORVEL_STATUS_INVALID_STATE;
     }
     auto log = std::make_shared<SimAsioSignalLog>();
-    uint32_t status = stream->Start(m_streaming.Rate(), log);
+    std::optional<SimAsioStream::Loopback> loopback;
+    if (m_loopback) {
+        loopback = SimAsioStream::Loopback{m_loopback->output, m_loopback->input,
+                                           EXTRA_OUTPUT_LATENCY + EXTRA_INPUT_LATENCY};
+    }
+    uint32_t status = stream->Start(m_streaming.Rate(), log, loopback);
     if (status == KORVEL_STATUS_SUCCESS) {
         m_lastLog = log;
     }
@@ -373,6 +378,9 @@ std::string SimAsio::Control(const std::vector<std::string>& words, bool& handle
     if (command == "asio-signal-log") {
         return SignalLog(words);
     }
+    if (command == "asio-loopback") {
+        return LoopbackCommand(words);
+    }
     handled = false;
     return std::string();
 }
@@ -385,6 +393,43 @@ std::string SimAsio::Capture(const std::vector<std::string>& words)
     std::string error =
         words[1] == "stop" ? m_capture.End() : m_capture.Begin(words[1], m_streaming.Rate());
     return error.empty() ? "OK" : "ERR " + error;
+}
+
+// The key of ASIO channel `number` of a direction: its place in the
+// channel list, inputs in table 0 and outputs in table 1.
+bool SimAsio::ChannelOfNumber(bool input, uint32_t number, KorvelChannelKey& key) const
+{
+    const uint32_t direction = input ? SimDevice::DIRECTION_INPUT : SimDevice::DIRECTION_OUTPUT;
+    for (SimDevice* device : m_devices.StreamingDevices()) {
+        const uint32_t count = device->ChannelCount(direction);
+        if (number < count) {
+            key = device->ChannelKey(direction, number);
+            return true;
+        }
+        number -= count;
+    }
+    return false;
+}
+
+std::string SimAsio::LoopbackCommand(const std::vector<std::string>& words)
+{
+    if (words.size() == 2 && words[1] == "off") {
+        m_loopback.reset();
+        return "OK";
+    }
+    Loopback loopback;
+    if (words.size() != 3 || !SimWords::ParseU32(words[1], loopback.outputNumber) ||
+        !SimWords::ParseU32(words[2], loopback.inputNumber)) {
+        return "ERR usage: asio-loopback <output> <input> | off";
+    }
+    if (!ChannelOfNumber(false, loopback.outputNumber, loopback.output)) {
+        return "ERR no output " + words[1] + " among the streaming devices' channels";
+    }
+    if (!ChannelOfNumber(true, loopback.inputNumber, loopback.input)) {
+        return "ERR no input " + words[2] + " among the streaming devices' channels";
+    }
+    m_loopback = loopback;
+    return "OK";
 }
 
 std::string SimAsio::SignalLog(const std::vector<std::string>& words) const
@@ -464,6 +509,10 @@ void SimAsio::Dump(std::vector<std::string>& lines) const
         faults += " fail-info-at=" + std::to_string(m_failInfoAt);
     }
     lines.push_back("asio.faults=" + (faults.empty() ? std::string() : faults.substr(1)));
+    lines.push_back("asio.loopback=" +
+                    (m_loopback ? std::to_string(m_loopback->outputNumber) + ":" +
+                                      std::to_string(m_loopback->inputNumber)
+                                : std::string("-")));
     lines.push_back("asio.streams=" + std::to_string(m_streams.size()));
     for (const auto& [connection, stream] : m_streams) {
         lines.push_back(stream->DumpLine());

@@ -26,6 +26,15 @@
 //   asio-signal-log <path>            write the counter value of each buffer
 //                                     event signal of the most recent stream
 //                                     (the last 65536), one a line, oldest first
+//   asio-loopback <output> <input>    a loopback cable from ASIO output to
+//                                     ASIO input (numbers as the driver
+//                                     counts them: places in the channel
+//                                     list), for streams started from now on;
+//                                     the input then records the output
+//                                     EXTRA_OUTPUT_LATENCY +
+//                                     EXTRA_INPUT_LATENCY frames after it
+//                                     is played, instead of its test signal
+//   asio-loopback off
 // Faults of a misbehaving kernel driver for the ASIO driver's tests:
 //   asio-fault rate-count <n>         stream configurations report n rates
 //   asio-fault key-count <n>          both channel tables report n keys
@@ -34,7 +43,8 @@
 //                                     fails with status (hex)
 //   asio-fault clear
 // Dump lines: asio.enabled=<count> asio.enabledKeys=<w0:w1,…> asio.enables=<n>
-//   asio.disables=<n> asio.infoRequests=<n> asio.faults=<…> asio.streams=<count>
+//   asio.disables=<n> asio.infoRequests=<n> asio.faults=<…>
+//   asio.loopback=<output>:<input>|- asio.streams=<count>
 //   asio.stream=<connection> pid=<pid> state=<created|running|stopped> frames=<N>
 //     rate=<Hz> inputs=<n> outputs=<n> signals=<n> switches=<counter> missed=<n>
 //     signalUs=<µs> workUs=<µs> (one per connection with buffers)
@@ -87,6 +97,13 @@ public:
 
 private:
     using Key = std::pair<uint32_t, uint32_t>;
+    struct Loopback
+    {
+        uint32_t outputNumber = 0;
+        uint32_t inputNumber = 0;
+        KorvelChannelKey output{};
+        KorvelChannelKey input{};
+    };
     struct Enabled
     {
         Key key;
@@ -111,6 +128,8 @@ private:
     void NotifyClientStream(uint32_t code, const SimAsioStream& stream);
     std::string Capture(const std::vector<std::string>& words);
     std::string SignalLog(const std::vector<std::string>& words) const;
+    std::string LoopbackCommand(const std::vector<std::string>& words);
+    bool ChannelOfNumber(bool input, uint32_t number, KorvelChannelKey& key) const;
     bool FindChannelInfo(KorvelChannelKey key, KorvelAsioChannelInfo& info) const;
     std::string Fault(const std::vector<std::string>& words);
 
@@ -124,6 +143,7 @@ private:
     std::map<uint32_t, std::unique_ptr<SimAsioStream>> m_streams; // connections with buffers
     std::shared_ptr<SimAsioSignalLog> m_lastLog; // of the stream started last
     std::string m_endedLine;                     // of the stream released last
+    std::optional<Loopback> m_loopback;
     uint64_t m_enables = 0;
     uint64_t m_disables = 0;
     uint64_t m_infoRequests = 0;

@@ -65,7 +65,7 @@ int64_t SimAsioPacer::Deadline(int64_t base, uint64_t period, uint64_t samples,
 
 bool SimAsioPacer::WaitUntil(int64_t deadline) const
 {
-    const int64_t spinTicks = m_frequency * SPIN_MS / 1000;
+    const int64_t spinTicks = m_frequency * SPIN_US / 1000000;
     int64_t remaining = deadline - Now();
     if (remaining > spinTicks) {
         DWORD ms = static_cast<DWORD>((remaining - spinTicks) * 1000 / m_frequency);

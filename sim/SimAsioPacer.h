@@ -3,8 +3,13 @@
 // client once per buffer half. Deadlines are absolute, counted from the
 // QueryPerformanceCounter value at which pacing (re)started, so lateness of
 // one period does not move the next and the mean period has no drift. Each
-// wait is a timed wait on the stop event until SPIN_MS before the deadline
-// and a spin for the rest, with the system timer at 1 ms while pacing.
+// wait is a timed wait on the stop event, in whole milliseconds, until at
+// least SPIN_US before the deadline, and a spin for the rest, with the
+// system timer at 1 ms while pacing. A timed wait under Wine returns about
+// 0.1 ms late (0.3 ms for 99 in 100 on a loaded machine), which SPIN_US
+// covers; a longer spin would take the core that the system needs for the
+// stream's own accesses to the client's memory (on a 2-core machine a 2 ms
+// spin made them several times slower).
 //
 // The client is asked before every period whether to pace and at what
 // period; while it says no (streaming paused), the thread polls every
@@ -19,7 +24,7 @@
 class SimAsioPacer
 {
 public:
-    static constexpr uint32_t SPIN_MS = 2;
+    static constexpr uint32_t SPIN_US = 300;
     static constexpr DWORD PAUSE_POLL_MS = 2;
     // A deadline missed by more than this (the thread was held up) starts a
     // new count instead of a burst of catch-up periods.

@@ -179,7 +179,8 @@ void SimAsioStream::RemoveChannel(KorvelChannelKey key)
                      m_channels.end());
 }
 
-uint32_t SimAsioStream::Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> log)
+uint32_t SimAsioStream::Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> log,
+                             const std::optional<Loopback>& loopback)
 {
     if (!Created()) {
         return KORVEL_STATUS_INVALID_STATE;
@@ -204,9 +205,10 @@ uint32_t SimAsioStream::Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> l
     // Everything the pacing thread touches is allocated here.
     m_half.assign(HalfBytes(true) / sizeof(int32_t), 0);
     m_interleaved.assign(size_t{m_frames} * m_pcmOutputs, 0);
+    PrepareListening(loopback);
     m_log = std::move(log);
     m_nextHalf = 0;
-    m_position = 0;
+    m_preparedSignal = UINT64_MAX;
     m_signals = 0;
     m_missed = 0;
     m_signalTicks = 0;
@@ -255,71 +257,155 @@ bool SimAsioStream::Timing(uint64_t& samples, uint32_t& rate)
     return true;
 }
 
+bool SimAsioStream::SameKey(KorvelChannelKey a, KorvelChannelKey b)
+{
+    return a.word0 == b.word0 && a.word1 == b.word1;
+}
+
+// What the pacing thread needs to listen to the outputs: the loopback's two
+// channels, and meter times staggered over one interval so that the reads
+// spread over the periods instead of coming all in one.
+void SimAsioStream::PrepareListening(const std::optional<Loopback>& loopback)
+{
+    m_loopOutput = m_loopInput = SIZE_MAX;
+    for (size_t i = 0; loopback && i < m_channels.size(); ++i) {
+        const Channel& c = m_channels[i];
+        if (!c.dsd && !c.input && SameKey(c.key, loopback->output)) {
+            m_loopOutput = i;
+        }
+        if (!c.dsd && c.input && SameKey(c.key, loopback->input)) {
+            m_loopInput = i;
+        }
+    }
+    if (m_loopOutput == SIZE_MAX || m_loopInput == SIZE_MAX) {
+        m_loopOutput = m_loopInput = SIZE_MAX;
+    } else {
+        m_loopback.Reset(loopback->delay, m_frames);
+    }
+    const int64_t interval = m_qpcFrequency * METER_INTERVAL_MS / 1000;
+    const int64_t now = Now();
+    m_meterDue.assign(m_pcmOutputs, now);
+    for (uint32_t column = 0; column < m_pcmOutputs; ++column) {
+        m_meterDue[column] = now + interval * column / std::max(1u, m_pcmOutputs);
+    }
+}
+
 bool SimAsioStream::Period(bool resumed)
 {
     const uint32_t half = m_nextHalf;
     // A client that has exited is gone even where its memory still reads
     // (Wine reads it through the kernel); a check every few periods is enough.
-    if (m_signals.load(std::memory_order_relaxed) % EXIT_CHECK_PERIODS == 0 &&
+    const uint64_t signal = m_signals.load(std::memory_order_relaxed);
+    if (signal % EXIT_CHECK_PERIODS == 0 &&
         WaitForSingleObject(m_process.GetHandle(), 0) != WAIT_TIMEOUT) {
         return End();
     }
     const int64_t entered = Now();
-    if (!ReadOutputs(1 - half) || !WriteInputs(half) || !Signal(half, resumed)) {
+    // The inputs of this half were written after the previous signal, but
+    // for the first period and the first after a change of rate.
+    const bool prepared = m_preparedSignal == signal &&
+                          m_preparedRate == m_rate.load(std::memory_order_relaxed);
+    if ((!prepared && !WriteInputs(half, signal)) || !Signal(half, resumed)) {
         return End();
     }
     const int64_t signalled = Now();
+    if (!ReadOutputs(1 - half, signal) || !WriteInputs(1 - half, signal + 1)) {
+        return End();
+    }
     m_signalTicks.fetch_add(static_cast<uint64_t>(signalled - entered), std::memory_order_relaxed);
     m_workTicks.fetch_add(static_cast<uint64_t>(Now() - signalled), std::memory_order_relaxed);
     m_nextHalf = 1 - half;
-    m_position += m_dsd ? uint64_t{m_frames} * DSD_BLOCK_SAMPLES : m_frames;
     return true;
 }
 
-bool SimAsioStream::ReadOutputs(uint32_t half)
+bool SimAsioStream::ReadOutput(const Channel& c, uint32_t half)
 {
+    return ReadClient(c.address + uintptr_t{half} * c.halfBytes, m_half.data(), c.halfBytes);
+}
+
+void SimAsioStream::PublishLevel(const Channel& c) const
+{
+    uint32_t peak = 0;
+    for (uint32_t f = 0; f < m_frames; ++f) {
+        const int32_t sample = m_half[f];
+        const uint32_t magnitude = sample < 0 ? 0u - static_cast<uint32_t>(sample)
+                                              : static_cast<uint32_t>(sample);
+        peak = std::max(peak, magnitude);
+    }
+    if (c.meter) {
+        c.meter->Publish(c.pin, SimLevelMeter::LevelOfPeak(peak));
+    }
+}
+
+// The next reading of a meter one interval on; after a pause, one interval
+// from now rather than a reading every period until it has caught up.
+void SimAsioStream::MeterDone(uint32_t column, int64_t now)
+{
+    const int64_t interval = m_qpcFrequency * METER_INTERVAL_MS / 1000;
+    int64_t& due = m_meterDue[column];
+    due += interval;
+    if (due <= now) {
+        due = now + interval;
+    }
+}
+
+// The output half the host filled before `signal` plays from the signal's
+// time on. DSD outputs have no listener here.
+bool SimAsioStream::ReadOutputs(uint32_t half, uint64_t signal)
+{
+    const bool capture = m_pcmOutputs != 0 && m_capture.Active();
+    const int64_t now = Now();
     uint32_t column = 0;
-    for (const Channel& c : m_channels) {
-        if (c.input) {
+    for (size_t i = 0; i < m_channels.size(); ++i) {
+        const Channel& c = m_channels[i];
+        if (c.input || c.dsd) {
             continue;
         }
-        if (!ReadClient(c.address + uintptr_t{half} * c.halfBytes, m_half.data(), c.halfBytes)) {
-            return false;
-        }
-        if (c.dsd) {
-            continue;
-        }
-        uint32_t peak = 0;
-        for (uint32_t f = 0; f < m_frames; ++f) {
-            const int32_t sample = m_half[f];
-            const uint32_t magnitude = sample < 0 ? 0u - static_cast<uint32_t>(sample)
-                                                  : static_cast<uint32_t>(sample);
-            peak = std::max(peak, magnitude);
-            m_interleaved[size_t{f} * m_pcmOutputs + column] = sample;
-        }
-        if (c.meter) {
-            c.meter->Publish(c.pin, SimLevelMeter::LevelOfPeak(peak));
+        const bool meter = now >= m_meterDue[column];
+        if (capture || meter || i == m_loopOutput) {
+            if (!ReadOutput(c, half)) {
+                return false;
+            }
+            if (meter) {
+                PublishLevel(c);
+                MeterDone(column, now);
+            }
+            if (capture) {
+                for (uint32_t f = 0; f < m_frames; ++f) {
+                    m_interleaved[size_t{f} * m_pcmOutputs + column] = m_half[f];
+                }
+            }
+            if (i == m_loopOutput) {
+                m_loopback.Play(m_half.data(), m_frames,
+                                static_cast<int64_t>(signal * m_frames));
+            }
         }
         ++column;
     }
-    if (m_pcmOutputs != 0 && m_capture.Active()) {
+    if (capture) {
         m_capture.Offer(m_connection, m_rate.load(std::memory_order_relaxed), m_pcmOutputs,
                         m_interleaved.data(), m_frames);
     }
     return true;
 }
 
-bool SimAsioStream::WriteInputs(uint32_t half)
+// The inputs for `signal` were recorded during the period before it.
+bool SimAsioStream::WriteInputs(uint32_t half, uint64_t signal)
 {
     const uint32_t rate = m_rate.load(std::memory_order_relaxed);
-    for (const Channel& c : m_channels) {
+    const int64_t recorded = (static_cast<int64_t>(signal) - 1) * m_frames;
+    for (size_t i = 0; i < m_channels.size(); ++i) {
+        const Channel& c = m_channels[i];
         if (!c.input) {
             continue;
         }
         if (c.dsd) {
             std::memset(m_half.data(), SimAsioTestSignal::DSD_SILENCE, c.halfBytes);
+        } else if (i == m_loopInput) {
+            m_loopback.Record(m_half.data(), m_frames, recorded);
+            PublishLevel(c);
         } else {
-            SimAsioTestSignal::Fill(m_half.data(), m_frames, m_position, rate, c.index);
+            SimAsioTestSignal::Fill(m_half.data(), m_frames, signal * m_frames, rate, c.index);
             if (c.meter) {
                 c.meter->Publish(c.pin, SimAsioTestSignal::LEVEL);
             }
@@ -328,6 +414,8 @@ bool SimAsioStream::WriteInputs(uint32_t half)
             return false;
         }
     }
+    m_preparedSignal = signal;
+    m_preparedRate = rate;
     return true;
 }
 

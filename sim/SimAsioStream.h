@@ -7,17 +7,24 @@
 // Client memory is reached through a handle of the client's process
 // (ReadProcessMemory / WriteProcessMemory), as a driver reaches mapped user
 // buffers; every address is checked readable and writable when it is
-// announced. Per period, for the half h the host is to process next: read
-// the host's output half 1 − h (capture, playback levels), write the test
-// signal into input half h, read the switch counter (a counter that has not
-// moved since the previous signal is a missed switch), write h into the
-// buffer index, signal the buffer event. The first signal names half 0.
+// announced. Each access is a round trip through the system (under Wine,
+// through its server), so a period does as few as it can, and only three
+// before its signal. Per period, for the half h the host is to process
+// next: read the switch counter (a counter that has not moved since the
+// previous signal is a missed switch), write h into the buffer index and
+// signal the buffer event; then, while the host works on h, read the
+// host's output half 1 − h where something listens to it (a capture: every
+// output; the loopback: its output; the level meters: each output at most
+// every METER_INTERVAL_MS, staggered), and write input half 1 − h for the
+// next signal (the test signal, or the loopback's recording). The first
+// signal names half 0, its inputs written just before it.
 // A client whose memory can no longer be reached (it died) ends the
 // stream; the simulator goes on.
 //
 // Requests come under the simulator lock; the pacing thread works on what
 // Start copied and on atomics only.
 #include "KorvelAsioRecords.h"
+#include "SimAsioLoopback.h"
 #include "SimAsioPacer.h"
 #include "SimHandle.h"
 #include "SimLevelMeter.h"
@@ -25,6 +32,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +49,15 @@ public:
     static constexpr uint32_t DSD_BLOCK_BYTES = 8; // 64 one-bit samples
     static constexpr uint32_t DSD_BLOCK_SAMPLES = 64;
     static constexpr uint64_t EXIT_CHECK_PERIODS = 16;
+    static constexpr uint32_t METER_INTERVAL_MS = 20;
+
+    // An output played back into an input (by key), `delay` frames later.
+    struct Loopback
+    {
+        KorvelChannelKey output{};
+        KorvelChannelKey input{};
+        uint32_t delay = 0;
+    };
 
     struct Channel
     {
@@ -81,7 +98,9 @@ public:
     // START in streaming state 4 at `rate` (the caller checks the state).
     // ALREADY_DONE while running; CHANNEL_CONFIG_CHANGED when a buffer's
     // format no longer matches the rate's; NO_RESOURCES without a thread.
-    uint32_t Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> log);
+    // A loopback applies when both its channels are PCM channels of the stream.
+    uint32_t Start(uint32_t rate, std::shared_ptr<SimAsioSignalLog> log,
+                   const std::optional<Loopback>& loopback = std::nullopt);
     // STOP: ALREADY_DONE when not running. Joins the pacing thread.
     uint32_t Stop();
     bool Running() const { return m_pacer.Pacing(); }
@@ -99,8 +118,15 @@ public:
 private:
     bool Timing(uint64_t& samples, uint32_t& rate) override;
     bool Period(bool resumed) override;
-    bool ReadOutputs(uint32_t half);
-    bool WriteInputs(uint32_t half);
+    // Reads output `half` after `signal`, for whatever listens to it.
+    bool ReadOutputs(uint32_t half, uint64_t signal);
+    // Writes input `half` for `signal`.
+    bool WriteInputs(uint32_t half, uint64_t signal);
+    bool ReadOutput(const Channel& c, uint32_t half);
+    void PublishLevel(const Channel& c) const; // of the channel's half in m_half
+    void MeterDone(uint32_t column, int64_t now);
+    void PrepareListening(const std::optional<Loopback>& loopback);
+    static bool SameKey(KorvelChannelKey a, KorvelChannelKey b);
     bool Signal(uint32_t half, bool resumed);
     bool End();
     void Silence();
@@ -129,10 +155,15 @@ private:
     std::vector<int32_t> m_interleaved; // interleaved PCM outputs of one period
     std::shared_ptr<SimAsioSignalLog> m_log;
     int64_t m_qpcFrequency = 1;
+    size_t m_loopOutput = SIZE_MAX; // index into m_channels; SIZE_MAX: no loopback
+    size_t m_loopInput = SIZE_MAX;
+    SimAsioLoopback m_loopback;
+    std::vector<int64_t> m_meterDue; // per PCM output, in counter ticks
     // Pacing state.
     uint32_t m_nextHalf = 0;
     uint32_t m_lastSwitch = 0;
-    uint64_t m_position = 0;
+    uint64_t m_preparedSignal = UINT64_MAX; // the signal whose inputs are written
+    uint32_t m_preparedRate = 0;
     std::atomic<uint32_t> m_rate{0};
     std::atomic<uint64_t> m_signals{0};
     std::atomic<uint64_t> m_missed{0};

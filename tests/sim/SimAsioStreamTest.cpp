@@ -6,6 +6,7 @@
 #include "SimAsioFixture.h"
 
 #include "KorvelMixerRecords.h"
+#include "SimAsio.h"
 #include "SimAsioTestSignal.h"
 #include "SimMixer.h"
 #include "WavReader.h"
@@ -153,8 +154,9 @@ TEST_F(SimAsioFixture, LevelsFollowTheHostsOutputAndTheTestSignal)
     ASSERT_EQ(Create(N), 0u);
     AddPcmChannel(Input(2), N);
     int32_t* out3 = AddPcmChannel(Output(3), N);
+    // The meters read a half now and then, not every one: both carry the peak.
     for (uint32_t i = 0; i < 2 * N; ++i) {
-        out3[i] = i == 5 ? -0x08000000 : 1000; // peak at 1/16 of full scale
+        out3[i] = i % N == 5 ? -0x08000000 : 1000; // peak at 1/16 of full scale
     }
     ASSERT_EQ(Asio(IOCTL_KORVEL_ASIO_START), 0u);
     for (int k = 0; k < 4; ++k) {
@@ -196,10 +198,52 @@ TEST_F(SimAsioFixture, MissedSwitchesAreCountedAndPausesAreNot)
     ASSERT_TRUE(WaitSignal(half)) << "second signal after resuming";
     Acknowledge();
     ASSERT_TRUE(WaitSignal(half)) << "third signal after resuming";
+    Acknowledge(); // a fourth before the stop is no miss either
     ASSERT_EQ(Asio(IOCTL_KORVEL_ASIO_STOP), 0u);
     EXPECT_EQ(StreamField("missed"), missed) << "answered switches and the resume count nothing";
     EXPECT_EQ(StreamField("rate"), 96000u) << "resumed at the new rate";
     EXPECT_EQ(AsioErrorCount(), missed);
+}
+
+// A loopback cable from output 0 to input 0: what the host wrote in its
+// callback for signal c at frame g comes back in the input of signal k at
+// frame f where (k - c) × N + (f - g) is twice the buffer plus the device's
+// delay, the round trip that the driver reports. Before anything was
+// played, the input is silent; the other inputs keep their test signal.
+TEST_F(SimAsioFixture, ALoopbackReturnsTheOutputAfterTheDevicesDelay)
+{
+    EXPECT_EQ(Control("asio-loopback 0"), "ERR usage: asio-loopback <output> <input> | off");
+    EXPECT_EQ(Control("asio-loopback 9999 0").rfind("ERR no output 9999", 0), 0u);
+    EXPECT_EQ(Control("asio-loopback 0 9999").rfind("ERR no input 9999", 0), 0u);
+    ASSERT_EQ(Control("asio-loopback 0 0"), "OK");
+    EXPECT_EQ(DumpValue("asio.loopback="), "0:0");
+    ASSERT_EQ(Create(N), 0u);
+    int32_t* in0 = AddPcmChannel(Input(0), N);
+    int32_t* in1 = AddPcmChannel(Input(1), N);
+    int32_t* out0 = AddPcmChannel(Output(0), N);
+    ASSERT_EQ(Asio(IOCTL_KORVEL_ASIO_START), 0u);
+
+    const int64_t delay = SimAsio::EXTRA_INPUT_LATENCY + SimAsio::EXTRA_OUTPUT_LATENCY;
+    for (uint32_t k = 0; k < 12; ++k) {
+        uint32_t half = 99;
+        ASSERT_TRUE(WaitSignal(half)) << "buffer event signal " << k;
+        ASSERT_EQ(half, k % 2) << "signal " << k;
+        for (uint32_t f = 0; f < N; ++f) {
+            // The value the host wrote at output position c × N + g is that position + 1.
+            const int64_t played = (int64_t{k} - 2) * N + f - delay;
+            const int32_t expected = played >= 0 ? static_cast<int32_t>(played + 1) : 0;
+            ASSERT_EQ(in0[half * N + f], expected) << "signal " << k << " frame " << f;
+        }
+        EXPECT_NE(in1[half * N + 1], 0) << "input 1 still carries its test signal";
+        for (uint32_t g = 0; g < N; ++g) {
+            out0[half * N + g] = static_cast<int32_t>(k * N + g + 1);
+        }
+        Acknowledge();
+    }
+    ASSERT_EQ(Asio(IOCTL_KORVEL_ASIO_STOP), 0u);
+    EXPECT_EQ(StreamField("missed"), 0u);
+    ASSERT_EQ(Control("asio-loopback off"), "OK");
+    EXPECT_EQ(DumpValue("asio.loopback="), "-");
 }
 
 // Stop, dispose and a closed connection each end the signals; a client whose
