@@ -43,11 +43,16 @@ const char* HostCommandLine::Usage()
            "        --json             the summary as one JSON object\n"
            "      A reset request is followed by stop, disposeBuffers, Release and opening\n"
            "      the driver again at its current rate.\n"
+           "  asiohost latency NAME | --dll PATH [--rate HZ] [--frames N] [--channels IN,OUT]\n"
+           "                   [--repeat N] [--json]\n"
+           "      Measures the round trip from output OUT to input IN (default 0,0), which\n"
+           "      a loopback cable must join: plays a test sequence N times (default 5),\n"
+           "      finds it in the recording and prints it beside the driver's latencies.\n"
            "  asiohost rate NAME | --dll PATH HZ\n"
            "      Opens the driver, setSampleRate(HZ), prints the result, releases it.\n"
            "\n"
            "Exit codes: 0 OK, 1 streaming failed, 2 usage, 3 no such driver, 4 init failed,\n"
-           "5 rate refused, 6 createBuffers refused, 7 start failed.\n";
+           "5 rate refused, 6 createBuffers refused, 7 start failed, 8 no test sequence found.\n";
 }
 
 bool HostCommandLine::Parse(const std::vector<std::wstring>& args, std::string& error)
@@ -61,7 +66,8 @@ bool HostCommandLine::Parse(const std::vector<std::wstring>& args, std::string& 
         command = L"help";
         return true;
     }
-    if (command != L"list" && command != L"probe" && command != L"stream" && command != L"rate") {
+    if (command != L"list" && command != L"probe" && command != L"stream" && command != L"rate" &&
+        command != L"latency") {
         error = "unknown command '" + HostAsioText::Narrow(command) + "'";
         return false;
     }
@@ -138,7 +144,11 @@ bool HostCommandLine::ParseOption(const std::vector<std::wstring>& args, size_t&
         ok = ToNumber(value, 1, 1 << 20, number);
         stream.frames = static_cast<long>(number);
     } else if (name == L"--channels") {
-        return ParseChannels(value, error);
+        return command == L"latency" ? ParseLoopChannels(value, error)
+                                     : ParseChannels(value, error);
+    } else if (name == L"--repeat") {
+        ok = ToNumber(value, 1, 1000, number);
+        repeats = static_cast<uint32_t>(number);
     } else if (name == L"--tone") {
         ok = ToNumber(value, 0, 1000000, number);
         stream.toneHz = number;
@@ -181,5 +191,20 @@ bool HostCommandLine::ParseChannels(const std::wstring& list, std::string& error
         }
         start = comma + 1;
     }
+    return true;
+}
+
+bool HostCommandLine::ParseLoopChannels(const std::wstring& list, std::string& error)
+{
+    const size_t comma = list.find(L',');
+    double input = 0, output = 0;
+    if (comma == std::wstring::npos || !ToNumber(list.substr(0, comma), 0, 1023, input) ||
+        !ToNumber(list.substr(comma + 1), 0, 1023, output)) {
+        error = "bad value '" + HostAsioText::Narrow(list) +
+                "' for --channels (IN,OUT: the input and the output number)";
+        return false;
+    }
+    loopInput = static_cast<long>(input);
+    loopOutput = static_cast<long>(output);
     return true;
 }

@@ -8,9 +8,14 @@
 
 struct HostCommandLine
 {
-    std::wstring command; // list, probe, stream, rate, help
+    std::wstring command; // list, probe, stream, latency, rate, help
     HostStreamOptions stream;
     uint32_t rateHz = 0; // of the rate command
+    // Of the latency command: the output played and the input recorded, and
+    // how many measurements.
+    long loopInput = 0;
+    long loopOutput = 0;
+    uint32_t repeats = 5;
     bool json = false;
 
     // Reads args[1...]: true, or false with `error` for the usage message.
@@ -20,4 +25,5 @@ struct HostCommandLine
 private:
     bool ParseOption(const std::vector<std::wstring>& args, size_t& i, std::string& error);
     bool ParseChannels(const std::wstring& list, std::string& error);
+    bool ParseLoopChannels(const std::wstring& list, std::string& error);
 };

@@ -2,6 +2,8 @@
 
 #include "HostAsioText.h"
 #include "HostDriverList.h"
+#include "HostLatencyMeter.h"
+#include "HostLatencyReport.h"
 #include "HostProbe.h"
 #include "HostReport.h"
 #include "HostSession.h"
@@ -11,6 +13,9 @@
 #include <cstdio>
 
 namespace {
+
+// The longest a latency measurement may stream (it ends as soon as it is complete).
+constexpr double LATENCY_MOST_SECONDS = 120;
 
 // COM for the commands that load a driver: a single-threaded apartment, as hosts use.
 class ComApartment
@@ -47,6 +52,9 @@ int HostCommands::Run(const HostCommandLine& line)
     }
     if (line.command == L"rate") {
         return Rate(line);
+    }
+    if (line.command == L"latency") {
+        return Latency(line);
     }
     return Stream(line);
 }
@@ -124,6 +132,47 @@ int HostCommands::Rate(const HostCommandLine& line)
         return Failure(HOST_EXIT_RATE_REFUSED, "the driver refused the rate " +
                                                    std::to_string(line.rateHz) +
                                                    " Hz: " + HostAsioText::ErrorName(status));
+    }
+    std::fflush(stdout);
+    return HOST_EXIT_OK;
+}
+
+int HostCommands::Latency(const HostCommandLine& line)
+{
+    HostLatencyMeter meter(line.repeats);
+    HostStreamOptions options = line.stream;
+    options.channels = {{true, line.loopInput}, {false, line.loopOutput}};
+    options.toneHz = 0;
+    options.recordPath.clear();
+    options.seconds = LATENCY_MOST_SECONDS;
+    options.probe = &meter;
+    HostSession session(options);
+    HostStreamResult stream = session.Run();
+    if (stream.exitCode != HOST_EXIT_OK) {
+        return Failure(stream.exitCode, stream.error);
+    }
+    const std::string channels =
+        "input " + std::to_string(line.loopInput) + " and output " + std::to_string(line.loopOutput);
+    if (!meter.Prepared()) {
+        return Failure(HOST_EXIT_USAGE, channels + " are not both 32-bit PCM channels");
+    }
+    if (!meter.Done()) {
+        return Failure(HOST_EXIT_STREAM_FAILED, "the stream ended before the measurement did");
+    }
+    HostLatencyResult result;
+    result.segment = stream.segments.back();
+    result.input = line.loopInput;
+    result.output = line.loopOutput;
+    result.findings = meter.Analyse();
+    result.missedSwitches = stream.missedSwitches;
+    const std::string text =
+        line.json ? HostLatencyReport::Json(result) : HostLatencyReport::Text(result);
+    std::fputs(text.c_str(), stdout);
+    if (result.Found() == 0) {
+        return Failure(HOST_EXIT_NOT_FOUND,
+                       "no impulse found on input " + std::to_string(line.loopInput) +
+                           ": is output " + std::to_string(line.loopOutput) +
+                           " joined to it by a loopback cable?");
     }
     std::fflush(stdout);
     return HOST_EXIT_OK;

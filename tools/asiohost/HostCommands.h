@@ -13,5 +13,6 @@ private:
     static int Probe(const HostCommandLine& line);
     static int Stream(const HostCommandLine& line);
     static int Rate(const HostCommandLine& line);
+    static int Latency(const HostCommandLine& line);
     static int Failure(int exitCode, const std::string& error);
 };

@@ -1,6 +1,7 @@
 #include "HostSession.h"
 
 #include "HostAsioText.h"
+#include "HostCallbackProbe.h"
 #include "HostCallbacks.h"
 #include "HostErrorCounter.h"
 
@@ -240,6 +241,11 @@ void HostSession::PrepareCallbackWork(const HostSegment& segment)
     m_inputHalves.assign(m_inputs.size(), nullptr);
     m_frames = segment.frames;
     m_phaseStep = segment.rate > 0 ? 2.0 * std::numbers::pi * m_options.toneHz / segment.rate : 0;
+    m_probing = m_options.probe != nullptr && !m_inputs.empty() && !m_outputs.empty();
+    if (m_probing) {
+        m_options.probe->Prepare(segment.rate, segment.frames,
+                                 segment.inputLatency + segment.outputLatency);
+    }
     const double periodSeconds = segment.rate > 0 ? segment.frames / segment.rate : 0;
     m_loadTicks = static_cast<int64_t>(periodSeconds * m_ticksPerSecond *
                                        std::min<uint32_t>(m_options.loadPercent, 100) / 100.0);
@@ -277,7 +283,7 @@ bool HostSession::StreamUntilDone(HostStreamResult& result)
     ULONGLONG lastChange = GetTickCount64();
     for (;;) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= end) {
+        if (now >= end || (m_probing && m_options.probe->Done())) {
             return true;
         }
         DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(end - now, WATCH_INTERVAL_MS));
@@ -368,6 +374,9 @@ void HostSession::OnBufferSwitch(long index, bool timeInfo) noexcept
     (timeInfo ? m_timeInfoSwitches : m_plainSwitches).fetch_add(1, std::memory_order_relaxed);
     const long half = index & 1;
     FillOutputs(half);
+    if (m_probing) {
+        m_options.probe->Exchange(m_inputs[0].halves[half], m_outputs[0].halves[half], m_frames);
+    }
     if (m_recorder.IsOpen() && !m_inputs.empty()) {
         for (size_t c = 0; c < m_inputs.size(); ++c) {
             m_inputHalves[c] = m_inputs[c].halves[half];

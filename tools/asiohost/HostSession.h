@@ -76,6 +76,7 @@ private:
     std::vector<ActiveChannel> m_inputs;
     std::vector<const int32_t*> m_inputHalves; // scratch of the recorder's Push
     long m_frames = 0;
+    bool m_probing = false; // the probe has its two channels
     double m_phase = 0;
     double m_phaseStep = 0;
     int64_t m_loadTicks = 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class HostCallbackProbe;
+
 struct HostChannelRef
 {
     bool input = false;
@@ -27,4 +29,7 @@ struct HostStreamOptions
     uint32_t loadPercent = 0;             // share of each period spent busy in the callback
     DWORD stallMs = 3000;                 // no switch for this long: the device stopped
     uint32_t maxResets = 10;              // more reset requests than this end the run
+    // Given the first input and the first output of `channels` in every
+    // callback (not owned); the run ends when it is done.
+    HostCallbackProbe* probe = nullptr;
 };

@@ -18,6 +18,7 @@ enum HostExitCode : int
     HOST_EXIT_RATE_REFUSED = 5,
     HOST_EXIT_BUFFERS_REFUSED = 6,
     HOST_EXIT_START_FAILED = 7,
+    HOST_EXIT_NOT_FOUND = 8, // the latency meter found no test sequence
 };
 
 struct HostSegment
