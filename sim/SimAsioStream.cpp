@@ -172,10 +172,7 @@ uint32_t SimAsioStream::SetChannelBuffer(const Channel& channel, uint64_t addres
 void SimAsioStream::RemoveChannel(KorvelChannelKey key)
 {
     m_channels.erase(std::remove_if(m_channels.begin(), m_channels.end(),
-                                    [&](const Channel& c) {
-                                        return c.key.word0 == key.word0 &&
-                                               c.key.word1 == key.word1;
-                                    }),
+                                    [&](const Channel& c) { return SameKey(c.key, key); }),
                      m_channels.end());
 }
 

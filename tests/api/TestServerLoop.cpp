@@ -44,8 +44,8 @@ void TestServerLoop::Run()
             }
             KorvelMessage reply;
             reply.InitReply(request, m_resultOf(request));
+            ++m_served; // before the reply: a client that has it may count at once
             m_connection.SendMsg(reply);
-            ++m_served;
         }
     }
 }
