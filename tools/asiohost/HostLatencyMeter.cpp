@@ -36,24 +36,26 @@ void HostLatencyMeter::Prepare(double rate, long frames, long roundTrip)
 
 void HostLatencyMeter::Exchange(const int32_t* input, int32_t* output, long frames) noexcept
 {
-    for (long f = 0; f < frames; ++f, ++m_position) {
+    size_t position = m_position.load(std::memory_order_relaxed);
+    for (long f = 0; f < frames; ++f, ++position) {
         int32_t sample = 0;
-        if (m_position >= m_settle && m_position < m_recorded.size()) {
-            const size_t offset = (m_position - m_settle) % m_window;
+        if (position >= m_settle && position < m_recorded.size()) {
+            const size_t offset = (position - m_settle) % m_window;
             if (offset < m_sequence.size()) {
                 sample = m_sequence[offset] * AMPLITUDE;
             }
         }
         output[f] = sample;
-        if (m_position < m_recorded.size()) {
-            m_recorded[m_position] = input[f];
+        if (position < m_recorded.size()) {
+            m_recorded[position] = input[f];
         }
     }
+    m_position.store(position, std::memory_order_release);
 }
 
 bool HostLatencyMeter::Done() const
 {
-    return Prepared() && m_position >= m_recorded.size();
+    return Prepared() && m_position.load(std::memory_order_acquire) >= m_recorded.size();
 }
 
 HostLatencyMeter::Finding HostLatencyMeter::Find(size_t window) const
@@ -85,8 +87,9 @@ std::vector<HostLatencyMeter::Finding> HostLatencyMeter::Analyse() const
     if (!Prepared()) {
         return findings;
     }
-    const size_t windows = std::min<size_t>(
-        m_repeats, m_position <= m_settle ? 0 : (std::min(m_position, m_recorded.size()) - m_settle) / m_window);
+    const size_t exchanged = std::min(m_position.load(), m_recorded.size());
+    const size_t windows =
+        std::min<size_t>(m_repeats, exchanged <= m_settle ? 0 : (exchanged - m_settle) / m_window);
     for (size_t w = 0; w < windows; ++w) {
         findings.push_back(Find(w));
     }

@@ -13,6 +13,7 @@
 // for four times the reported round trip and at least WINDOW_SECONDS.
 #include "HostCallbackProbe.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -55,5 +56,6 @@ private:
     std::vector<int32_t> m_recorded;
     size_t m_settle = 0; // frames before the first window
     size_t m_window = 0; // frames of one window
-    size_t m_position = 0; // frames exchanged so far
+    // Frames exchanged so far: the callback's, read by Done on the main thread.
+    std::atomic<size_t> m_position{0};
 };
