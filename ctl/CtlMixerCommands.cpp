@@ -30,6 +30,25 @@ std::string Padded(const std::string& text, size_t width)
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
 }
 
+// Reads one entry, changes it, writes it and reads back what the device kept.
+template <class Entry, class Read, class Change>
+DWORD Rewrite(KorvelDevice& device, Read read, DWORD (KorvelApiContext::*write)(Entry*, uint32_t),
+              Entry& entry, Change change)
+{
+    DWORD status = read(entry);
+    if (status == KORVEL_STATUS_SUCCESS) {
+        change(entry);
+        status = (device.*write)(&entry, 1);
+    }
+    return status == KORVEL_STATUS_SUCCESS ? read(entry) : status;
+}
+
+std::string DbUsage(const char* command)
+{
+    return std::string(command) + ", DB from " + CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MIN) +
+           " to " + CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MAX);
+}
+
 std::string DbText(const json& value)
 {
     return CtlText::Db(static_cast<int>(value.get<double>() * 100.0 + (value.get<double>() < 0 ? -0.5 : 0.5)));
@@ -89,9 +108,7 @@ int CtlMixerCommands::Gain(CtlContext& context)
         (!mute && !unmute &&
          !CtlText::ParseDb(value, KORVEL_MIXER_SERVICE_GAIN_MIN, KORVEL_MIXER_SERVICE_GAIN_MAX,
                            gain))) {
-        return context.Report().Usage("gain takes SERIAL PIN DB|mute|unmute, DB from " +
-                                      CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MIN) + " to " +
-                                      CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MAX));
+        return context.Report().Usage(DbUsage("gain takes SERIAL PIN DB|mute|unmute"));
     }
     CtlMixerLayout layout;
     int exitCode = CTL_EXIT_OK;
@@ -104,19 +121,16 @@ int CtlMixerCommands::Gain(CtlContext& context)
         return context.Report().Refused("the device has no output pin " + line.Word(1));
     }
     KorvelMixerGain entry{};
-    DWORD status = CtlMixerLayout::ReadGain(*device, pin, entry);
-    if (status == KORVEL_STATUS_SUCCESS) {
-        if (mute || unmute) {
-            entry.flags = mute ? (entry.flags | KORVEL_MIXER_GAIN_FLAG_MUTED)
-                               : (entry.flags & ~KORVEL_MIXER_GAIN_FLAG_MUTED);
-        } else {
-            entry.gain = gain;
-        }
-        status = device->SetMixerOutputGains(&entry, 1);
-    }
-    if (status == KORVEL_STATUS_SUCCESS) {
-        status = CtlMixerLayout::ReadGain(*device, pin, entry);
-    }
+    const DWORD status = Rewrite(
+        *device, [&](KorvelMixerGain& e) { return CtlMixerLayout::ReadGain(*device, pin, e); },
+        &KorvelDevice::SetMixerOutputGains, entry, [&](KorvelMixerGain& e) {
+            if (mute || unmute) {
+                e.flags = mute ? (e.flags | KORVEL_MIXER_GAIN_FLAG_MUTED)
+                               : (e.flags & ~KORVEL_MIXER_GAIN_FLAG_MUTED);
+            } else {
+                e.gain = gain;
+            }
+        });
     if (status != KORVEL_STATUS_SUCCESS) {
         return context.Report().Failed("cannot set the gain of " + line.Word(1), status);
     }
@@ -134,9 +148,7 @@ int CtlMixerCommands::Route(CtlContext& context)
     if (line.WordCount() != 4 ||
         (!off && !CtlText::ParseDb(line.Word(3), KORVEL_MIXER_SERVICE_GAIN_MIN,
                                    KORVEL_MIXER_SERVICE_GAIN_MAX, weight))) {
-        return context.Report().Usage("route takes SERIAL IN OUT DB|off, DB from " +
-                                      CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MIN) + " to " +
-                                      CtlText::Db(KORVEL_MIXER_SERVICE_GAIN_MAX));
+        return context.Report().Usage(DbUsage("route takes SERIAL IN OUT DB|off"));
     }
     CtlMixerLayout layout;
     int exitCode = CTL_EXIT_OK;
@@ -154,20 +166,18 @@ int CtlMixerCommands::Route(CtlContext& context)
         return context.Report().Refused("the device has no output pin " + line.Word(2));
     }
     KorvelMixerWeight entry{};
-    DWORD status = CtlMixerLayout::ReadWeight(*device, output, input, entry);
-    if (status == KORVEL_STATUS_SUCCESS) {
-        // "off" keeps the weight: connecting again restores the level.
-        if (off) {
-            entry.flags &= ~KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
-        } else {
-            entry.weight = weight;
-            entry.flags |= KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
-        }
-        status = device->SetMixerWeights(&entry, 1);
-    }
-    if (status == KORVEL_STATUS_SUCCESS) {
-        status = CtlMixerLayout::ReadWeight(*device, output, input, entry);
-    }
+    const DWORD status = Rewrite(
+        *device,
+        [&](KorvelMixerWeight& e) { return CtlMixerLayout::ReadWeight(*device, output, input, e); },
+        &KorvelDevice::SetMixerWeights, entry, [&](KorvelMixerWeight& e) {
+            // "off" keeps the weight: connecting again restores the level.
+            if (off) {
+                e.flags &= ~KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
+            } else {
+                e.weight = weight;
+                e.flags |= KORVEL_MIXER_WEIGHT_FLAG_CONNECTED;
+            }
+        });
     if (status != KORVEL_STATUS_SUCCESS) {
         return context.Report().Failed("cannot route " + line.Word(1) + " to " + line.Word(2),
                                        status);

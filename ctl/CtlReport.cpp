@@ -1,17 +1,12 @@
 #include "CtlReport.h"
 
+#include "CtlCodeName.h"
 #include "CtlText.h"
 #include "KorvelStatus.h"
 
 namespace {
 
-struct StatusReason
-{
-    uint32_t status;
-    const char* reason;
-};
-
-constexpr StatusReason kReasons[] = {
+constexpr CtlCodeName kReasons[] = {
     {KORVEL_STATUS_SOUND_DEVICE_IN_USE, "audio is in use"},
     {KORVEL_STATUS_NO_SERVER, "the quillo control service is not running"},
     {KORVEL_STATUS_TIMEOUT, "the quillo control service did not answer"},
@@ -95,12 +90,7 @@ bool CtlReport::IsAbsence(DWORD status)
 
 const char* CtlReport::Reason(DWORD status)
 {
-    for (const StatusReason& entry : kReasons) {
-        if (entry.status == status) {
-            return entry.reason;
-        }
-    }
-    return "the request failed";
+    return CtlFindName(kReasons, status, "the request failed");
 }
 
 int CtlReport::Error(int code, const std::string& sentence, const std::string& statusName)

@@ -116,22 +116,14 @@ int CtlSettingCommands::Policy(CtlContext& context)
 
 int CtlSettingCommands::ShowRates(CtlContext& context)
 {
-    json rates;
-    const DWORD status = CtlDriverState::ReadRates(context.Client(), rates);
-    if (status != KORVEL_STATUS_SUCCESS) {
-        return context.Report().Failed("cannot read the sample rates", status);
-    }
-    return context.Report().Done(rates, CtlDriverState::RatesText(rates));
+    return Show(context, CtlDriverState::ReadRates, "cannot read the sample rates",
+                CtlDriverState::RatesText);
 }
 
 int CtlSettingCommands::ShowBuffers(CtlContext& context)
 {
-    json buffers;
-    const DWORD status = CtlDriverState::ReadBuffers(context.Client(), buffers);
-    if (status != KORVEL_STATUS_SUCCESS) {
-        return context.Report().Failed("cannot read the buffer sizes", status);
-    }
-    return context.Report().Done(buffers, CtlDriverState::BuffersText(buffers));
+    return Show(context, CtlDriverState::ReadBuffers, "cannot read the buffer sizes",
+                CtlDriverState::BuffersText);
 }
 
 int CtlSettingCommands::ShowSelection(CtlContext& context)
@@ -159,10 +151,17 @@ int CtlSettingCommands::ShowSelection(CtlContext& context)
 
 int CtlSettingCommands::ShowPolicy(CtlContext& context)
 {
-    json policy;
-    const DWORD status = CtlDriverState::ReadPolicy(context.Client(), policy);
+    return Show(context, CtlDriverState::ReadPolicy, "cannot read the policy",
+                CtlDriverState::PolicyText);
+}
+
+int CtlSettingCommands::Show(CtlContext& context, DWORD (*read)(KorvelDriver&, json&),
+                             const char* what, std::string (*text)(const json&))
+{
+    json value;
+    const DWORD status = read(context.Client(), value);
     if (status != KORVEL_STATUS_SUCCESS) {
-        return context.Report().Failed("cannot read the policy", status);
+        return context.Report().Failed(what, status);
     }
-    return context.Report().Done(policy, CtlDriverState::PolicyText(policy));
+    return context.Report().Done(value, text(value));
 }

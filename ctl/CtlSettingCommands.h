@@ -17,4 +17,7 @@ private:
     static int ShowBuffers(CtlContext& context);
     static int ShowSelection(CtlContext& context);
     static int ShowPolicy(CtlContext& context);
+    // One setting read with `read`, shown with `text`.
+    static int Show(CtlContext& context, DWORD (*read)(KorvelDriver&, nlohmann::json&),
+                    const char* what, std::string (*text)(const nlohmann::json&));
 };

@@ -70,16 +70,10 @@ int CtlSetupCommands::Save(CtlContext& context)
     if (line.WordCount() != 2) {
         return context.Report().Usage("save takes SERIAL FILE.json");
     }
-    int exitCode = CTL_EXIT_OK;
-    KorvelDevice* device = context.ConnectDevice(line.Word(0), exitCode);
-    if (device == nullptr) {
-        return exitCode;
-    }
     Current current;
-    std::string what;
-    const DWORD status = Capture(context.Client(), *device, current, what);
-    if (status != KORVEL_STATUS_SUCCESS) {
-        return context.Report().Failed(what, status);
+    int exitCode = CTL_EXIT_OK;
+    if (CaptureDevice(context, current, exitCode) == nullptr) {
+        return exitCode;
     }
     const json document = current.setup.ToJson();
     const DWORD written = CtlFile::Write(CtlText::Wide(line.Word(1)), document.dump(2) + "\n");
@@ -107,16 +101,11 @@ int CtlSetupCommands::Load(CtlContext& context)
     if (!file.FromText(text, problem)) {
         return context.Report().Refused(path + ": " + problem);
     }
+    Current current;
     int exitCode = CTL_EXIT_OK;
-    KorvelDevice* device = context.ConnectDevice(line.Word(0), exitCode);
+    KorvelDevice* device = CaptureDevice(context, current, exitCode);
     if (device == nullptr) {
         return exitCode;
-    }
-    Current current;
-    std::string what;
-    const DWORD status = Capture(context.Client(), *device, current, what);
-    if (status != KORVEL_STATUS_SUCCESS) {
-        return context.Report().Failed(what, status);
     }
     problem = Mismatch(file, current);
     if (!problem.empty()) {
@@ -134,6 +123,22 @@ int CtlSetupCommands::Load(CtlContext& context)
     }
     return context.Report().Done({{"dryRun", false}, {"changes", changes}},
                                  ChangesText(changes, false));
+}
+
+KorvelDevice* CtlSetupCommands::CaptureDevice(CtlContext& context, Current& current,
+                                              int& exitCode)
+{
+    KorvelDevice* device = context.ConnectDevice(context.Line().Word(0), exitCode);
+    if (device == nullptr) {
+        return nullptr;
+    }
+    std::string what;
+    const DWORD status = Capture(context.Client(), *device, current, what);
+    if (status != KORVEL_STATUS_SUCCESS) {
+        exitCode = context.Report().Failed(what, status);
+        return nullptr;
+    }
+    return device;
 }
 
 DWORD CtlSetupCommands::Capture(KorvelCplClient& client, KorvelDevice& device, Current& current,

@@ -27,6 +27,9 @@ private:
         std::vector<uint32_t> offeredRates;
     };
 
+    // Connects, finds the device of the command's first word and captures
+    // it; null with `exitCode` set (and reported) when any of it fails.
+    static KorvelDevice* CaptureDevice(CtlContext& context, Current& current, int& exitCode);
     // Reads everything a setup holds; the first failing request's status
     // with `what` naming it.
     static DWORD Capture(KorvelCplClient& client, KorvelDevice& device, Current& current,

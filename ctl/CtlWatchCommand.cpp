@@ -1,5 +1,6 @@
 #include "CtlWatchCommand.h"
 
+#include "CtlCodeName.h"
 #include "KorvelStatus.h"
 
 #include <cstdio>
@@ -8,13 +9,7 @@ using nlohmann::json;
 
 namespace {
 
-struct EventEntry
-{
-    uint32_t code;
-    const char* name;
-};
-
-constexpr EventEntry kEvents[] = {
+constexpr CtlCodeName kEvents[] = {
     {KORVEL_NOTIFY_SETTINGS_CHANGED, "settings-changed"},
     {KORVEL_NOTIFY_STREAM_START_NEEDED, "stream-start-needed"},
     {KORVEL_NOTIFY_STREAM_STOP_POSSIBLE, "stream-stop-possible"},
@@ -72,12 +67,7 @@ int CtlWatchCommand::Run(CtlContext& context)
 
 const char* CtlWatchCommand::EventName(uint32_t code)
 {
-    for (const EventEntry& entry : kEvents) {
-        if (entry.code == code) {
-            return entry.name;
-        }
-    }
-    return nullptr;
+    return CtlFindName(kEvents, code, nullptr);
 }
 
 DWORD CtlWatchCommand::Drain(CtlContext& context)
