@@ -1,5 +1,7 @@
 #include "AsioDriver.h"
 
+#include "AsioCallLog.h"
+
 #include "AsioCallGuard.h"
 #include "AsioModule.h"
 #include "AsioText.h"
@@ -407,7 +409,9 @@ uint32_t AsioDriver::FirstRateOfMode(const KorvelAsioStreamConfig& config, bool 
 ASIOError AsioDriver::canSampleRate(ASIOSampleRate sampleRate)
 {
     uint32_t hz = 0;
-    return TruncateRate(sampleRate, hz) && RateInTable(m_config.Get(), hz) ? ASE_OK : ASE_NoClock;
+    return AsioCallLog::Result(
+        TruncateRate(sampleRate, hz) && RateInTable(m_config.Get(), hz) ? ASE_OK : ASE_NoClock,
+        "canSampleRate rate=%.0f", sampleRate);
 }
 
 ASIOError AsioDriver::getSampleRate(ASIOSampleRate* sampleRate)
@@ -425,6 +429,12 @@ ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
+    return AsioCallLog::Result(ChangeSampleRate(sampleRate), "setSampleRate rate=%.0f",
+                               sampleRate);
+}
+
+ASIOError AsioDriver::ChangeSampleRate(ASIOSampleRate sampleRate)
+{
     ReadStreamConfig();
     uint32_t hz = 0;
     if (!TruncateRate(sampleRate, hz) || !RateInTable(m_config.Get(), hz) ||
@@ -515,7 +525,9 @@ ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
-    return PrepareBuffers(bufferInfos, numChannels, bufferSize, callbacks);
+    return AsioCallLog::Result(PrepareBuffers(bufferInfos, numChannels, bufferSize, callbacks),
+                               "createBuffers channels=%ld bufferSize=%ld", numChannels,
+                               bufferSize);
 }
 
 ASIOError AsioDriver::PrepareBuffers(ASIOBufferInfo* bufferInfos, long numChannels,
@@ -554,7 +566,7 @@ ASIOError AsioDriver::disposeBuffers()
         return ASE_InvalidMode;
     }
     DisposeStream();
-    return ASE_OK;
+    return AsioCallLog::Result(ASE_OK, "disposeBuffers");
 }
 
 void AsioDriver::DisposeStream()
@@ -569,7 +581,7 @@ ASIOError AsioDriver::start()
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
-    return StartStream();
+    return AsioCallLog::Result(StartStream(), "start");
 }
 
 ASIOError AsioDriver::StartStream()
@@ -619,7 +631,7 @@ ASIOError AsioDriver::stop()
     // thread is stopping) the stop is asked for and takes effect as soon
     // as the callback returns.
     StopStream();
-    return ASE_OK;
+    return AsioCallLog::Result(ASE_OK, "stop");
 }
 
 void AsioDriver::StopStream()

@@ -2,6 +2,7 @@
 
 #include "CtlContext.h"
 #include "CtlDeviceCommands.h"
+#include "CtlLogCommand.h"
 #include "CtlMixerCommands.h"
 #include "CtlSettingCommands.h"
 #include "CtlSetupCommands.h"
@@ -24,6 +25,7 @@ constexpr CommandEntry kCommands[] = {
     {"gain", CtlMixerCommands::Gain},      {"route", CtlMixerCommands::Route},
     {"levels", CtlMixerCommands::Levels},  {"watch", CtlWatchCommand::Run},
     {"save", CtlSetupCommands::Save},      {"load", CtlSetupCommands::Load},
+    {"log", CtlLogCommand::Run},
 };
 
 } // namespace

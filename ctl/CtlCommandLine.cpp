@@ -54,5 +54,7 @@ const char* CtlCommandLine::UsageText()
            "  watch                               every notification (Ctrl+C ends)\n"
            "  save SERIAL FILE.json               a device's whole setup\n"
            "  load SERIAL FILE.json [--dry-run]   restore it, checked first\n"
+           "  log on [error|info|debug] | off     the diagnostic log of every program\n"
+           "  log collect FOLDER                  logs, status and events for support\n"
            "exit codes: 0 done, 1 refused, 2 usage error, 3 no driver or service\n";
 }

@@ -7,6 +7,7 @@
 #include "CtlConnection.h"
 #include "CtlReport.h"
 #include "CtlStopSignal.h"
+#include "KorvelLog.h"
 
 class CtlContext
 {

@@ -3,6 +3,7 @@
 // routes Ctrl+C to the commands that run until stopped.
 #include "CtlApp.h"
 #include "CtlText.h"
+#include "KorvelLog.h"
 
 #include <windows.h>
 
@@ -15,6 +16,7 @@ int wmain(int argc, wchar_t** argv)
     for (int i = 1; i < argc; ++i) {
         arguments.push_back(CtlText::Utf8(argv[i]));
     }
+    KorvelLogSession log; // quilloctl's own requests, when the log is on
     CtlStopSignal stop;
     stop.CatchConsoleBreak();
     return CtlApp::Run(arguments, std::cout, std::cerr, stop);
