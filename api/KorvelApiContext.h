@@ -121,9 +121,6 @@ private:
     DWORD TwoWordRequest(DWORD code, uint32_t value0, uint32_t value1);
     DWORD ReceiveRecord(DWORD code, KorvelMessage& message);
     DWORD CheckVersion();
-    // The diagnostic log's line of one request (code name, lengths, status, duration).
-    static void LogRequest(DWORD code, DWORD inLength, DWORD outLength, DWORD status, DWORD bytes,
-                           int64_t started);
 
     CRITICAL_SECTION m_lock;
     std::atomic<HANDLE> m_device{nullptr};
