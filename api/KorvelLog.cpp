@@ -313,9 +313,15 @@ DWORD KorvelLog::WriteRegistryLevel(KorvelLogLevel level)
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }
+    // Off removes the value: the product key is as setup left it.
     const DWORD value = level;
-    status = RegSetValueExW(key, LEVEL_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                            sizeof(value));
+    status = level == KORVEL_LOG_OFF
+                 ? RegDeleteValueW(key, LEVEL_VALUE)
+                 : RegSetValueExW(key, LEVEL_VALUE, 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    if (status == ERROR_FILE_NOT_FOUND) {
+        status = ERROR_SUCCESS; // off already
+    }
     RegCloseKey(key);
     return static_cast<DWORD>(status);
 }

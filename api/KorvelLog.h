@@ -82,6 +82,7 @@ public:
     // The level in the product key: 0 or a Windows error. A value of the
     // wrong type or size counts as off; one above the highest as the highest.
     static DWORD ReadRegistryLevel(KorvelLogLevel& level);
+    // Off deletes the value.
     static DWORD WriteRegistryLevel(KorvelLogLevel level);
 
     static const char* LevelName(KorvelLogLevel level);

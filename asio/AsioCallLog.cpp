@@ -15,33 +15,8 @@ ASIOError AsioCallLog::Result(ASIOError result, const char* format, ...)
     va_start(arguments, format);
     std::vsnprintf(call, sizeof call, format, arguments);
     va_end(arguments);
+    // The result as its number (ASE_NotPresent is -1000, ASE_InvalidMode -997, ...).
     KorvelLog::Write(result == ASE_OK || result == ASE_SUCCESS ? KORVEL_LOG_INFO : KORVEL_LOG_ERROR,
-                     "asio %s -> %s", call, ResultName(result));
+                     "asio %s -> %ld", call, static_cast<long>(result));
     return result;
-}
-
-const char* AsioCallLog::ResultName(ASIOError result)
-{
-    switch (result) {
-    case ASE_OK:
-        return "ASE_OK";
-    case ASE_SUCCESS:
-        return "ASE_SUCCESS";
-    case ASE_NotPresent:
-        return "ASE_NotPresent";
-    case ASE_HWMalfunction:
-        return "ASE_HWMalfunction";
-    case ASE_InvalidParameter:
-        return "ASE_InvalidParameter";
-    case ASE_InvalidMode:
-        return "ASE_InvalidMode";
-    case ASE_SPNotAdvancing:
-        return "ASE_SPNotAdvancing";
-    case ASE_NoClock:
-        return "ASE_NoClock";
-    case ASE_NoMemory:
-        return "ASE_NoMemory";
-    default:
-        return "?";
-    }
 }

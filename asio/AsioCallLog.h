@@ -6,9 +6,8 @@
 class AsioCallLog
 {
 public:
-    // Logs "<call> -> <result name>" with the printf-style arguments and
+    // Logs "<call> -> <result>" with the printf-style arguments and
     // returns `result` unchanged.
     static ASIOError Result(ASIOError result, const char* format, ...)
         __attribute__((format(printf, 2, 3)));
-    static const char* ResultName(ASIOError result);
 };

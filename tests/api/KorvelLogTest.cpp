@@ -44,6 +44,16 @@ std::string ReadAll(const std::wstring& path)
     return text;
 }
 
+// A session of the test's own: its folder, the level only what the test sets.
+KorvelLogOptions Options(const wchar_t* name)
+{
+    KorvelLogOptions options;
+    options.directory = TestFolder(name);
+    options.program = std::wstring(L"logtest-") + name;
+    options.followRegistry = false;
+    return options;
+}
+
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -91,12 +101,7 @@ TEST(KorvelLogTest, FilesTurnOverAtTheirLimitKeepingThree)
 
 TEST(KorvelLogTest, LinesAreWrittenOnlyWhileOn)
 {
-    const std::wstring folder = TestFolder(L"lines");
-    KorvelLogOptions options;
-    options.directory = folder;
-    options.program = L"logtest";
-    options.followRegistry = false;
-    KorvelLogSession session(options);
+    KorvelLogSession session(Options(L"lines"));
     KorvelLog::Write(KORVEL_LOG_ERROR, "while off %d", 1);
     KorvelLog::Flush();
     const std::wstring path = KorvelLog::FilePath();
@@ -167,12 +172,7 @@ TEST(KorvelLogTest, RingCountsWhatAFloodDrops)
 
 TEST(KorvelLogTest, WriterSaysHowManySwitchesTheRingDropped)
 {
-    const std::wstring folder = TestFolder(L"ring");
-    KorvelLogOptions options;
-    options.directory = folder;
-    options.program = L"ringtest";
-    options.followRegistry = false;
-    KorvelLogSession session(options);
+    KorvelLogSession session(Options(L"ring"));
     KorvelLog::SetLevel(KORVEL_LOG_INFO);
     KorvelSwitchRing ring;
     // Filled before the writer may look: registered only afterwards.
@@ -191,15 +191,7 @@ TEST(KorvelLogTest, WriterSaysHowManySwitchesTheRingDropped)
 class KorvelLogRegistryTest : public ::testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, 0,
-                          KorvelProductKey::Access(KEY_SET_VALUE), &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, KorvelLog::LEVEL_VALUE);
-            RegCloseKey(key);
-        }
-    }
+    void TearDown() override { (void)KorvelLog::WriteRegistryLevel(KORVEL_LOG_OFF); }
 
     void SetRaw(DWORD type, const void* data, DWORD size)
     {
@@ -255,11 +247,7 @@ class KorvelLogRequestTest : public InProcessSimTest
 
 TEST_F(KorvelLogRequestTest, EveryRequestGetsALineWithItsCodeStatusAndDuration)
 {
-    KorvelLogOptions options;
-    options.directory = TestFolder(L"requests");
-    options.program = L"requesttest";
-    options.followRegistry = false;
-    KorvelLogSession session(options);
+    KorvelLogSession session(Options(L"requests"));
     KorvelApiContext context;
     ASSERT_EQ(context.Open(KORVEL_CONTROL_DEVICE_NAME), 0u); // while off: no line
     KorvelLog::SetLevel(KORVEL_LOG_DEBUG);

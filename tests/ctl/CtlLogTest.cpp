@@ -5,7 +5,6 @@
 #include "CtlTestBed.h"
 #include "CtlText.h"
 #include "KorvelLog.h"
-#include "KorvelProductKey.h"
 
 using nlohmann::json;
 
@@ -16,12 +15,7 @@ class CtlLogTest : public CtlTestBed
 protected:
     void TearDown() override
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, 0,
-                          KorvelProductKey::Access(KEY_SET_VALUE), &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, KorvelLog::LEVEL_VALUE);
-            RegCloseKey(key);
-        }
+        (void)KorvelLog::WriteRegistryLevel(KORVEL_LOG_OFF);
         CtlTestBed::TearDown();
     }
 
