@@ -285,6 +285,9 @@ DWORD KorvelLog::ReadRegistryLevel(KorvelLogLevel& level)
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, KORVEL_PRODUCT_KEY, 0,
                                    KorvelProductKey::Access(KEY_QUERY_VALUE), &key);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return ERROR_SUCCESS; // no product key: off
+    }
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }
@@ -296,6 +299,9 @@ DWORD KorvelLog::ReadRegistryLevel(KorvelLogLevel& level)
     RegCloseKey(key);
     if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && (type != REG_DWORD || size != 4))) {
         return ERROR_SUCCESS; // not ours to trust: off
+    }
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return ERROR_SUCCESS; // no value (what off leaves): off
     }
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);

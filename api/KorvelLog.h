@@ -79,8 +79,9 @@ public:
     static std::wstring FilePath();
     static std::wstring DefaultDirectory();
 
-    // The level in the product key: 0 or a Windows error. A value of the
-    // wrong type or size counts as off; one above the highest as the highest.
+    // The level in the product key: 0 or a Windows error. No key or value
+    // is off, and so is a value of the wrong type or size; one above the
+    // highest counts as the highest.
     static DWORD ReadRegistryLevel(KorvelLogLevel& level);
     // Off deletes the value.
     static DWORD WriteRegistryLevel(KorvelLogLevel level);
