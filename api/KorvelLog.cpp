@@ -24,6 +24,9 @@ struct LogState
 {
     CRITICAL_SECTION lock;
     CRITICAL_SECTION fileLock;
+    // One drain at a time, whole: a Flush returns only once what the
+    // writer thread had taken is in the file too.
+    CRITICAL_SECTION drainLock;
     int sessions = 0;
     KorvelLogOptions options;
     std::deque<std::string> queue;
@@ -45,6 +48,7 @@ struct LogState
     {
         InitializeCriticalSection(&lock);
         InitializeCriticalSection(&fileLock);
+        InitializeCriticalSection(&drainLock);
     }
 };
 
@@ -150,6 +154,7 @@ std::string SwitchLine(const KorvelSwitchEntry& entry, double ticksPerSecond)
 void Drain()
 {
     LogState& s = State();
+    StateLock draining(s.drainLock);
     std::deque<std::string> lines;
     std::vector<KorvelSwitchEntry> switches;
     uint64_t droppedSwitches = 0;

@@ -51,6 +51,10 @@ KorvelLogOptions Options(const wchar_t* name)
     options.directory = TestFolder(name);
     options.program = std::wstring(L"logtest-") + name;
     options.followRegistry = false;
+    // A file of an earlier run of the same test in this process starts it anew.
+    DeleteFileW((options.directory + L"\\" + options.program + L"-" +
+                 std::to_wstring(GetCurrentProcessId()) + L".log")
+                    .c_str());
     return options;
 }
 
