@@ -1,8 +1,11 @@
 #include "KorvelApiContext.h"
 
 #include "KorvelIoctl.h"
+#include "KorvelIoctlName.h"
+#include "KorvelLog.h"
 #include "KorvelStatus.h"
 
+#include <cstdio>
 #include <cstring>
 
 KorvelApiContext::KorvelApiContext()
@@ -83,6 +86,30 @@ void KorvelApiContext::Close()
     Unlock();
 }
 
+namespace {
+
+// The diagnostic log's line of one request (code name, lengths, status, duration).
+void LogRequest(DWORD code, DWORD inLength, DWORD outLength, DWORD status,
+                DWORD bytes, int64_t started)
+{
+    LARGE_INTEGER now{};
+    LARGE_INTEGER frequency{};
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    const char* name = IoctlName(code);
+    char unknown[16];
+    if (name == nullptr) {
+        std::snprintf(unknown, sizeof unknown, "0x%08lX", code);
+        name = unknown;
+    }
+    KorvelLog::Write(KORVEL_LOG_DEBUG,
+                     "request %s in=%lu out=%lu status=%s ret=%lu us=%.1f", name, inLength,
+                     outLength, StatusName(status), bytes,
+                     (now.QuadPart - started) * 1e6 / static_cast<double>(frequency.QuadPart));
+}
+
+} // namespace
+
 DWORD KorvelApiContext::Request(DWORD code, const void* in, DWORD inLength, void* out,
                                 DWORD outLength, DWORD* bytesReturned)
 {
@@ -93,14 +120,23 @@ DWORD KorvelApiContext::Request(DWORD code, const void* in, DWORD inLength, void
         return KORVEL_STATUS_NOT_OPENED;
     }
     DWORD bytes = 0;
+    const bool logged = KORVEL_LOG_ON(KORVEL_LOG_DEBUG);
+    LARGE_INTEGER started{};
+    if (logged) {
+        QueryPerformanceCounter(&started);
+    }
     DWORD status = m_link.Transact(handle, m_completion.GetHandle(), code, in, inLength, out,
                                    outLength, bytes);
     if (bytesReturned != nullptr) {
         *bytesReturned = bytes;
     }
     Unlock();
+    if (logged) {
+        LogRequest(code, inLength, outLength, status, bytes, started.QuadPart);
+    }
     return status;
 }
+
 
 // --- Driver-wide requests ----------------------------------------------------
 

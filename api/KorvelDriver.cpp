@@ -1,5 +1,7 @@
 #include "KorvelDriver.h"
 
+#include "KorvelLog.h"
+
 #include "KorvelDeadline.h"
 #include "KorvelStatus.h"
 
@@ -221,6 +223,7 @@ DWORD KorvelDriver::ReceiveNextNotification(KorvelMessage& message, DWORD timeou
             return status;
         }
         if (message.type == KORVEL_MSG_TYPE_NOTIFICATION) {
+            KorvelLog::Write(KORVEL_LOG_INFO, "notification %u received", message.code);
             return ERROR_SUCCESS;
         }
         if (deadline.Expired()) {

@@ -1,5 +1,7 @@
 #include "AsioDriver.h"
 
+#include "AsioCallLog.h"
+
 #include "AsioCallGuard.h"
 #include "AsioModule.h"
 #include "AsioText.h"
@@ -252,55 +254,64 @@ void AsioDriver::getErrorMessage(char* string)
 
 ASIOError AsioDriver::getChannels(long* numInputChannels, long* numOutputChannels)
 {
-    if (numInputChannels == nullptr || numOutputChannels == nullptr) {
-        return ASE_InvalidParameter;
-    }
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    AsioChannelSet& set = CurrentSet();
-    *numInputChannels = static_cast<long>(set.InputCount());
-    *numOutputChannels = static_cast<long>(set.OutputCount());
-    return set.IsEmpty() ? ASE_NotPresent : ASE_OK;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        if (numInputChannels == nullptr || numOutputChannels == nullptr) {
+            return ASE_InvalidParameter;
+        }
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        AsioChannelSet& set = CurrentSet();
+        *numInputChannels = static_cast<long>(set.InputCount());
+        *numOutputChannels = static_cast<long>(set.OutputCount());
+        return set.IsEmpty() ? ASE_NotPresent : ASE_OK;
+    }(), "getChannels");
 }
 
 ASIOError AsioDriver::getChannelInfo(ASIOChannelInfo* info)
 {
-    if (info == nullptr) {
-        return ASE_InvalidParameter;
-    }
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    AsioChannel* channel = CurrentSet().Find(info->isInput != ASIOFalse, info->channel);
-    if (channel == nullptr) {
-        return ASE_NotPresent;
-    }
-    info->type = channel->IsDsd() ? ASIOSTDSDInt8MSB1 : ASIOSTInt32LSB;
-    info->channelGroup = 0;
-    info->isActive = channel->HasBuffer() ? ASIOTrue : ASIOFalse;
-    AsioText::Narrow(info->name, CHANNEL_NAME_CHARS, channel->Info().name,
-                     KORVEL_CHANNEL_NAME_CHARS);
-    return ASE_OK;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        if (info == nullptr) {
+            return ASE_InvalidParameter;
+        }
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        AsioChannel* channel = CurrentSet().Find(info->isInput != ASIOFalse, info->channel);
+        if (channel == nullptr) {
+            return ASE_NotPresent;
+        }
+        info->type = channel->IsDsd() ? ASIOSTDSDInt8MSB1 : ASIOSTInt32LSB;
+        info->channelGroup = 0;
+        info->isActive = channel->HasBuffer() ? ASIOTrue : ASIOFalse;
+        AsioText::Narrow(info->name, CHANNEL_NAME_CHARS, channel->Info().name,
+                         KORVEL_CHANNEL_NAME_CHARS);
+        return ASE_OK;
+    }(), "getChannelInfo channel=%ld", info != nullptr ? info->channel : -1L);
 }
 
 ASIOError AsioDriver::getLatencies(long* inputLatency, long* outputLatency)
 {
-    if (inputLatency == nullptr || outputLatency == nullptr) {
-        return ASE_InvalidParameter;
-    }
-    KorvelAsioLatencies latencies{};
-    if (m_client.AsioGetLatencies(latencies) != ERROR_SUCCESS) {
-        *inputLatency = 0;
-        *outputLatency = 0;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        if (inputLatency == nullptr || outputLatency == nullptr) {
+            return ASE_InvalidParameter;
+        }
+        KorvelAsioLatencies latencies{};
+        if (m_client.AsioGetLatencies(latencies) != ERROR_SUCCESS) {
+            *inputLatency = 0;
+            *outputLatency = 0;
+            return ASE_OK;
+        }
+        const uint32_t frames = m_engine.FramesPerHalf();
+        *inputLatency = static_cast<long>(frames + latencies.inputFrames);
+        *outputLatency = static_cast<long>(frames + latencies.outputFrames);
         return ASE_OK;
-    }
-    const uint32_t frames = m_engine.FramesPerHalf();
-    *inputLatency = static_cast<long>(frames + latencies.inputFrames);
-    *outputLatency = static_cast<long>(frames + latencies.outputFrames);
-    return ASE_OK;
+    }(), "getLatencies");
 }
 
 // --- Buffer sizes and sample rates --------------------------------------------------
@@ -325,19 +336,22 @@ void AsioDriver::BufferSizeRange(long preferred, long& minimum, long& maximum)
 ASIOError AsioDriver::getBufferSize(long* minSize, long* maxSize, long* preferredSize,
                                     long* granularity)
 {
-    if (minSize == nullptr || maxSize == nullptr || preferredSize == nullptr ||
-        granularity == nullptr) {
-        return ASE_InvalidParameter;
-    }
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    ReadStreamConfig();
-    *preferredSize = static_cast<long>(HostBufferSize());
-    BufferSizeRange(*preferredSize, *minSize, *maxSize);
-    *granularity = 0;
-    return ASE_OK;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        if (minSize == nullptr || maxSize == nullptr || preferredSize == nullptr ||
+            granularity == nullptr) {
+            return ASE_InvalidParameter;
+        }
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        ReadStreamConfig();
+        *preferredSize = static_cast<long>(HostBufferSize());
+        BufferSizeRange(*preferredSize, *minSize, *maxSize);
+        *granularity = 0;
+        return ASE_OK;
+    }(), "getBufferSize");
 }
 
 uint32_t AsioDriver::HostBufferSize() const
@@ -407,16 +421,21 @@ uint32_t AsioDriver::FirstRateOfMode(const KorvelAsioStreamConfig& config, bool 
 ASIOError AsioDriver::canSampleRate(ASIOSampleRate sampleRate)
 {
     uint32_t hz = 0;
-    return TruncateRate(sampleRate, hz) && RateInTable(m_config.Get(), hz) ? ASE_OK : ASE_NoClock;
+    return AsioCallLog::Result(
+        TruncateRate(sampleRate, hz) && RateInTable(m_config.Get(), hz) ? ASE_OK : ASE_NoClock,
+        "canSampleRate rate=%.0f", sampleRate);
 }
 
 ASIOError AsioDriver::getSampleRate(ASIOSampleRate* sampleRate)
 {
-    if (sampleRate == nullptr) {
-        return ASE_InvalidParameter;
-    }
-    *sampleRate = static_cast<ASIOSampleRate>(m_config.CurrentRate());
-    return ASE_OK;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        if (sampleRate == nullptr) {
+            return ASE_InvalidParameter;
+        }
+        *sampleRate = static_cast<ASIOSampleRate>(m_config.CurrentRate());
+        return ASE_OK;
+    }(), "getSampleRate");
 }
 
 ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
@@ -425,6 +444,12 @@ ASIOError AsioDriver::setSampleRate(ASIOSampleRate sampleRate)
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
+    return AsioCallLog::Result(ChangeSampleRate(sampleRate), "setSampleRate rate=%.0f",
+                               sampleRate);
+}
+
+ASIOError AsioDriver::ChangeSampleRate(ASIOSampleRate sampleRate)
+{
     ReadStreamConfig();
     uint32_t hz = 0;
     if (!TruncateRate(sampleRate, hz) || !RateInTable(m_config.Get(), hz) ||
@@ -465,36 +490,42 @@ void AsioDriver::TellHostOfRateChange()
 
 ASIOError AsioDriver::getClockSources(ASIOClockSource* clocks, long* numSources)
 {
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    if (CurrentSet().IsEmpty()) {
-        return ASE_NotPresent;
-    }
-    if (clocks == nullptr || numSources == nullptr || *numSources < 1) {
-        return ASE_InvalidParameter;
-    }
-    *clocks = ASIOClockSource{};
-    clocks->index = 0;
-    clocks->associatedChannel = -1;
-    clocks->associatedGroup = -1;
-    clocks->isCurrentSource = ASIOTrue;
-    AsioText::Narrow(clocks->name, sizeof(clocks->name), L"Computer", sizeof(clocks->name));
-    *numSources = 1;
-    return ASE_OK;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        if (CurrentSet().IsEmpty()) {
+            return ASE_NotPresent;
+        }
+        if (clocks == nullptr || numSources == nullptr || *numSources < 1) {
+            return ASE_InvalidParameter;
+        }
+        *clocks = ASIOClockSource{};
+        clocks->index = 0;
+        clocks->associatedChannel = -1;
+        clocks->associatedGroup = -1;
+        clocks->isCurrentSource = ASIOTrue;
+        AsioText::Narrow(clocks->name, sizeof(clocks->name), L"Computer", sizeof(clocks->name));
+        *numSources = 1;
+        return ASE_OK;
+    }(), "getClockSources");
 }
 
 ASIOError AsioDriver::setClockSource(long reference)
 {
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    if (CurrentSet().IsEmpty()) {
-        return ASE_NotPresent;
-    }
-    return reference == 0 ? ASE_OK : ASE_InvalidParameter;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        if (CurrentSet().IsEmpty()) {
+            return ASE_NotPresent;
+        }
+        return reference == 0 ? ASE_OK : ASE_InvalidParameter;
+    }(), "setClockSource reference=%ld", reference);
 }
 
 ASIOError AsioDriver::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp)
@@ -515,7 +546,9 @@ ASIOError AsioDriver::createBuffers(ASIOBufferInfo* bufferInfos, long numChannel
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
-    return PrepareBuffers(bufferInfos, numChannels, bufferSize, callbacks);
+    return AsioCallLog::Result(PrepareBuffers(bufferInfos, numChannels, bufferSize, callbacks),
+                               "createBuffers channels=%ld bufferSize=%ld", numChannels,
+                               bufferSize);
 }
 
 ASIOError AsioDriver::PrepareBuffers(ASIOBufferInfo* bufferInfos, long numChannels,
@@ -554,7 +587,7 @@ ASIOError AsioDriver::disposeBuffers()
         return ASE_InvalidMode;
     }
     DisposeStream();
-    return ASE_OK;
+    return AsioCallLog::Result(ASE_OK, "disposeBuffers");
 }
 
 void AsioDriver::DisposeStream()
@@ -569,7 +602,7 @@ ASIOError AsioDriver::start()
     if (!call.Held()) {
         return ASE_InvalidMode;
     }
-    return StartStream();
+    return AsioCallLog::Result(StartStream(), "start");
 }
 
 ASIOError AsioDriver::StartStream()
@@ -619,7 +652,7 @@ ASIOError AsioDriver::stop()
     // thread is stopping) the stop is asked for and takes effect as soon
     // as the callback returns.
     StopStream();
-    return ASE_OK;
+    return AsioCallLog::Result(ASE_OK, "stop");
 }
 
 void AsioDriver::StopStream()
@@ -630,28 +663,34 @@ void AsioDriver::StopStream()
 
 ASIOError AsioDriver::outputReady()
 {
-    // The driver never learns early that the host's output is ready.
-    return ASE_NotPresent;
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        // The driver never learns early that the host's output is ready.
+        return ASE_NotPresent;
+    }(), "outputReady");
 }
 
 // --- Control panel and stream format ---------------------------------------------------
 
 ASIOError AsioDriver::controlPanel()
 {
-    AsioCallGuard call(m_callLock, m_engine);
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(AsioModule::Handle(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || m_custom == nullptr) {
-        return ASE_NotPresent;
-    }
-    wchar_t drive[_MAX_DRIVE] = {};
-    wchar_t folder[_MAX_DIR] = {};
-    if (_wsplitpath_s(path, drive, _MAX_DRIVE, folder, _MAX_DIR, nullptr, 0, nullptr, 0) != 0) {
-        return ASE_NotPresent;
-    }
-    wchar_t directory[MAX_PATH] = {};
-    std::swprintf(directory, MAX_PATH, L"%ls%ls", drive, folder);
-    return m_custom->launchControlPanel(AsioModule::Handle(), directory);
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        AsioCallGuard call(m_callLock, m_engine);
+        wchar_t path[MAX_PATH] = {};
+        DWORD length = GetModuleFileNameW(AsioModule::Handle(), path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH || m_custom == nullptr) {
+            return ASE_NotPresent;
+        }
+        wchar_t drive[_MAX_DRIVE] = {};
+        wchar_t folder[_MAX_DIR] = {};
+        if (_wsplitpath_s(path, drive, _MAX_DRIVE, folder, _MAX_DIR, nullptr, 0, nullptr, 0) != 0) {
+            return ASE_NotPresent;
+        }
+        wchar_t directory[MAX_PATH] = {};
+        std::swprintf(directory, MAX_PATH, L"%ls%ls", drive, folder);
+        return m_custom->launchControlPanel(AsioModule::Handle(), directory);
+    }(), "controlPanel");
 }
 
 ASIOError AsioDriver::SwitchStreamFormat(bool dsd)
@@ -702,26 +741,29 @@ ASIOError AsioDriver::CanDoIoFormat(const ASIOIoFormat* format) const
 
 ASIOError AsioDriver::future(long selector, void* opt)
 {
-    AsioCallGuard call(m_callLock, m_engine);
-    if (!call.Held()) {
-        return ASE_InvalidMode;
-    }
-    switch (selector) {
-    case kAsioEnableTimeCodeRead: // accepted; no time code is delivered
-    case kAsioDisableTimeCodeRead:
-    case kAsioCanTimeInfo:
-        return ASE_SUCCESS;
-    case kAsioSetIoFormat:
-        return SetIoFormat(static_cast<const ASIOIoFormat*>(opt));
-    case kAsioGetIoFormat:
-        if (opt == nullptr) {
+    // One line in the diagnostic log with the result.
+    return AsioCallLog::Result([&]() -> ASIOError {
+        AsioCallGuard call(m_callLock, m_engine);
+        if (!call.Held()) {
+            return ASE_InvalidMode;
+        }
+        switch (selector) {
+        case kAsioEnableTimeCodeRead: // accepted; no time code is delivered
+        case kAsioDisableTimeCodeRead:
+        case kAsioCanTimeInfo:
+            return ASE_SUCCESS;
+        case kAsioSetIoFormat:
+            return SetIoFormat(static_cast<const ASIOIoFormat*>(opt));
+        case kAsioGetIoFormat:
+            if (opt == nullptr) {
+                return ASE_NotPresent;
+            }
+            static_cast<ASIOIoFormat*>(opt)->FormatType = m_dsdMode ? kASIODSDFormat : kASIOPCMFormat;
+            return ASE_SUCCESS;
+        case kAsioCanDoIoFormat:
+            return CanDoIoFormat(static_cast<const ASIOIoFormat*>(opt));
+        default:
             return ASE_NotPresent;
         }
-        static_cast<ASIOIoFormat*>(opt)->FormatType = m_dsdMode ? kASIODSDFormat : kASIOPCMFormat;
-        return ASE_SUCCESS;
-    case kAsioCanDoIoFormat:
-        return CanDoIoFormat(static_cast<const ASIOIoFormat*>(opt));
-    default:
-        return ASE_NotPresent;
-    }
+    }(), "future selector=%ld", selector);
 }

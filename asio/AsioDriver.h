@@ -27,6 +27,7 @@
 #include "CUnknown.h"
 #include "IASIO.h"
 #include "KorvelAsioClient.h"
+#include "KorvelLog.h"
 
 #include <cstdint>
 #include <memory>
@@ -113,6 +114,8 @@ private:
     ASIOError StartStream();
     void StopStream();
     void DisposeStream();
+    // setSampleRate's work, under the call guard.
+    ASIOError ChangeSampleRate(ASIOSampleRate sampleRate);
     void TellHostOfRateChange();
     DWORD RebuildChannelSets();
     void FillChannelSets(const KorvelAsioChannelList& list, AsioChannelSet& pcm,
@@ -121,6 +124,9 @@ private:
     ASIOError SetIoFormat(const ASIOIoFormat* format);
     ASIOError CanDoIoFormat(const ASIOIoFormat* format) const;
 
+    // The process's diagnostic log, held while a driver object lives; first
+    // so that it is ended last.
+    KorvelLogSession m_logSession;
     // In the order the driver's data model gives them.
     KorvelAsioClient m_client;
     wchar_t m_errorText[ERROR_TEXT_CHARS] = {};

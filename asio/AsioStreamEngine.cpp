@@ -1,5 +1,7 @@
 #include "AsioStreamEngine.h"
 
+#include "KorvelLog.h"
+
 #include "KorvelMessage.h"
 #include "KorvelStatus.h"
 #include "WnCriticalSectionLock.h"
@@ -36,6 +38,7 @@ AsioStreamEngine::AsioStreamEngine(KorvelAsioClient& client, AsioConfigStore& co
 {
     InitializeCriticalSection(&m_lock);
     m_body.Bind(this, &AsioStreamEngine::Stream);
+    KorvelLog::AddRing(m_switchRing);
 }
 
 AsioStreamEngine::~AsioStreamEngine()
@@ -44,6 +47,7 @@ AsioStreamEngine::~AsioStreamEngine()
     // from outliving the objects its threads use.
     m_run.reset();
     m_buffers.reset();
+    KorvelLog::RemoveRing(m_switchRing);
     DeleteCriticalSection(&m_lock);
 }
 
@@ -372,6 +376,7 @@ long AsioStreamEngine::HostMessage(long selector, long value)
 DWORD AsioStreamEngine::Stream() noexcept
 {
     m_streamingThreadId.store(GetCurrentThreadId(), std::memory_order_release);
+    m_switchIndex = 0;
     KorvelAsioSharedBlock* block = m_buffers->Block();
     // The stop event first: a buffer event that is always pending (a host
     // slower than the period) must not keep a stop from taking effect. The
@@ -457,6 +462,10 @@ void AsioStreamEngine::Switch() noexcept
     if (m_callbacks == nullptr) {
         return; // released inside the previous callback
     }
+    // With the log off this costs the one load of IsOn; on, two reads of
+    // the time-stamp counter and a push into the ring, never a format or a write.
+    const bool logged = KORVEL_LOG_ON(KORVEL_LOG_INFO);
+    const uint64_t began = logged ? KorvelSwitchRing::Ticks() : 0;
     if (m_hostTimeInfo) {
         if (m_callbacks->bufferSwitchTimeInfo != nullptr) {
             (void)m_callbacks->bufferSwitchTimeInfo(&m_time, index, ASIOTrue);
@@ -464,5 +473,10 @@ void AsioStreamEngine::Switch() noexcept
     } else if (m_callbacks->bufferSwitch != nullptr) {
         m_callbacks->bufferSwitch(index, ASIOTrue);
     }
+    if (logged) {
+        const uint64_t ended = KorvelSwitchRing::Ticks();
+        (void)m_switchRing.Push({m_switchIndex, began, static_cast<uint32_t>(ended - began), 0});
+    }
+    ++m_switchIndex;
     m_samplePosition += uint64_t{m_framesPerHalf} * (m_dsd ? DSD_BLOCK_SAMPLES : 1);
 }

@@ -28,6 +28,7 @@
 #include "AsioTickClock.h"
 #include "AsioTypes.h"
 #include "KorvelAsioClient.h"
+#include "KorvelSwitchRing.h"
 #include "WnEvent.h"
 #include "WnThreadCallbackInterface.h"
 
@@ -177,6 +178,10 @@ private:
     std::unique_ptr<AsioStreamRun> m_run;
     std::atomic<DWORD> m_streamingThreadId{0};
     WnThreadCallbackForwarderT<AsioStreamEngine> m_body;
+    // The diagnostic log's view of the switches: filled on the streaming
+    // thread without a lock, drained by the log's writer thread.
+    KorvelSwitchRing m_switchRing;
+    uint64_t m_switchIndex = 0;
     DWORD m_threadStartFault = 0;
     ExitAction m_exitAction = nullptr;
     void* m_exitContext = nullptr;

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "CplApp.h"
+#include "KorvelLog.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -16,6 +17,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     InitCommonControlsEx(&controls);
     int result = 0;
     {
+        // The diagnostic log, when turned on, for as long as the panel runs.
+        KorvelLogSession log;
         CplApp app(instance, GetCommandLineW());
         result = app.Run();
     }

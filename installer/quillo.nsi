@@ -4,7 +4,8 @@
 ; Built by the build's "installer" target, which defines:
 ;   VERSION   the package version (major.minor.patch)
 ;   STAGE     a folder with x64\ and x86\, each holding quillosvc.exe,
-;             quillocpl.exe, korvelcpl.exe, brindleasio.dll and asiohost.exe
+;             quillocpl.exe, korvelcpl.exe, brindleasio.dll, asiohost.exe and
+;             quilloctl.exe
 ;   OUTFILE   the setup program to write
 ;   AMD64     (optional) build the setup itself as a 64-bit program; the
 ;             product's setup is 32-bit so that it runs on every Windows
@@ -234,10 +235,10 @@ Section "Driver, service, panel" SecCore
   SetOutPath $INSTDIR
   ${If} ${RunningX64}
     File "${STAGE}/x64/quillosvc.exe" "${STAGE}/x64/quillocpl.exe" "${STAGE}/x64/korvelcpl.exe" \
-         "${STAGE}/x64/brindleasio.dll" "${STAGE}/x64/asiohost.exe"
+         "${STAGE}/x64/brindleasio.dll" "${STAGE}/x64/asiohost.exe" "${STAGE}/x64/quilloctl.exe"
   ${Else}
     File "${STAGE}/x86/quillosvc.exe" "${STAGE}/x86/quillocpl.exe" "${STAGE}/x86/korvelcpl.exe" \
-         "${STAGE}/x86/brindleasio.dll" "${STAGE}/x86/asiohost.exe"
+         "${STAGE}/x86/brindleasio.dll" "${STAGE}/x86/asiohost.exe" "${STAGE}/x86/quilloctl.exe"
   ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -250,7 +251,8 @@ SectionEnd
 
 Section "32-bit ASIO driver" SecAsio32
   SetOutPath $Asio32Dir
-  File "${STAGE}/x86/brindleasio.dll" "${STAGE}/x86/korvelcpl.exe" "${STAGE}/x86/asiohost.exe"
+  File "${STAGE}/x86/brindleasio.dll" "${STAGE}/x86/korvelcpl.exe" "${STAGE}/x86/asiohost.exe" \
+       "${STAGE}/x86/quilloctl.exe"
   Push '"$Asio32Dir\brindleasio.dll"'
   Call Regsvr32Wow64
   ${If} $0 != 0
@@ -392,12 +394,14 @@ Section "Uninstall"
   Delete "$INSTDIR\korvelcpl.exe"
   Delete /REBOOTOK "$INSTDIR\brindleasio.dll"
   Delete "$INSTDIR\asiohost.exe"
+  Delete "$INSTDIR\quilloctl.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
   ${If} $Asio32Dir != ""
     Delete /REBOOTOK "$Asio32Dir\brindleasio.dll"
     Delete "$Asio32Dir\korvelcpl.exe"
     Delete "$Asio32Dir\asiohost.exe"
+    Delete "$Asio32Dir\quilloctl.exe"
     RMDir /REBOOTOK "$Asio32Dir"
   ${EndIf}
 

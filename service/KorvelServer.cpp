@@ -1,5 +1,7 @@
 #include "KorvelServer.h"
 
+#include "KorvelLog.h"
+
 #include "KorvelIoctl.h"
 #include "KorvelProductKey.h"
 #include "KorvelStatus.h"
@@ -591,7 +593,12 @@ bool KorvelServer::IsStreamingNeeded(const KorvelStreamingState& state)
 DWORD KorvelServer::StreamingCommand(uint32_t command, uint32_t argument)
 {
     KorvelStreamingCommand record{command, argument};
-    return Request(IOCTL_KORVEL_STREAMING_COMMAND, &record, sizeof(record), nullptr, 0);
+    const DWORD status =
+        Request(IOCTL_KORVEL_STREAMING_COMMAND, &record, sizeof(record), nullptr, 0);
+    KorvelLog::Write(status == ERROR_SUCCESS ? KORVEL_LOG_INFO : KORVEL_LOG_ERROR,
+                     "streaming command %u (argument %u): %s", command, argument,
+                     StatusName(status));
+    return status;
 }
 
 DWORD KorvelServer::BringUp(uint32_t flag)

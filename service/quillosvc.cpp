@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "KorvelLog.h"
 #include "KorvelService.h"
 
 namespace {
@@ -120,6 +121,8 @@ int wmain(int argc, wchar_t** argv)
         Print(L"No arguments given, use -h.\n");
         return 1;
     }
+    // The diagnostic log, when turned on, for as long as the program runs.
+    KorvelLogSession log;
     for (const CommandLineOption& option : OPTIONS) {
         if (std::wcscmp(argv[1], option.argument) == 0) {
             return option.action();
