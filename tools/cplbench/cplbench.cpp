@@ -12,12 +12,15 @@
 //       requests made bare;
 //   (d) mixer open time: the inputs mixer, then the outputs mixer with the
 //       first open, for the default device and the largest layout the
-//       simulator gives, beside bare windows with as many child windows.
+//       simulator gives, beside bare windows with as many child windows;
+//   (e) meter painting: the meters of two mixer windows set fifty times a
+//       second, beside bare controls painting the same fill.
 // A program that prints its figures; not a test. --quick runs shorter;
-// --mixer-open runs (d) alone.
+// --mixer-open runs (d) alone, --meters (e) alone.
 #include "BenchClock.h"
 #include "BenchFrameEvents.h"
 #include "BenchMixerLoad.h"
+#include "BenchMeterPaint.h"
 #include "BenchMixerOpen.h"
 #include "BenchStartup.h"
 #include "BenchWakeup.h"
@@ -202,6 +205,29 @@ void PrintMixerOpen(SimServer& sim, const Settings& settings)
     (void)sim.Control("unplug LARGEST");
 }
 
+void PrintMeterPaint(const Settings& settings)
+{
+    // Two default mixer windows: 11 columns and 9 rows of two meters each.
+    constexpr size_t METERS = 2 * 2 * (11 + 9);
+    std::printf("(e) meter painting, %zu meters set 50 times a second, %.0f s each\n", METERS,
+                settings.mixerSeconds);
+    BenchMeterPaint::Figures f;
+    std::string error;
+    if (!BenchMeterPaint::Measure(METERS, settings.mixerSeconds, f, error)) {
+        std::printf("    failed: %s\n", error.c_str());
+        return;
+    }
+    std::printf("    %-46s %8s %8s %10s %8s\n", "", "paints", "cpu ms", "% of core", "us/paint");
+    auto row = [&f](const char* what, double paints, double cpuMs) {
+        std::printf("    %-46s %8.0f %8.1f %10.2f %8.1f\n", what, paints, cpuMs,
+                    cpuMs / (f.seconds * 10.0), paints > 0 ? cpuMs * 1000.0 / paints : 0.0);
+    };
+    row("level meters", f.paints, f.meterCpuMs);
+    row("bare: the same fill painted to the screen", f.barePaints, f.bareCpuMs);
+    std::printf("    GDI objects left by the meters: %ld\n", f.gdiGrowth);
+    std::printf("    ratio: %.2f\n", f.bareCpuMs > 0 ? f.meterCpuMs / f.bareCpuMs : 0.0);
+}
+
 } // namespace
 
 int main()
@@ -213,15 +239,22 @@ int main()
     }
     Settings settings;
     bool mixerOpenOnly = false;
+    bool metersOnly = false;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == L"--quick") {
             settings = {3, 100, 500, 3, 1};
         } else if (args[i] == L"--mixer-open") {
             mixerOpenOnly = true;
+        } else if (args[i] == L"--meters") {
+            metersOnly = true;
         } else {
-            std::fprintf(stderr, "usage: cplbench [--quick] [--mixer-open]\n");
+            std::fprintf(stderr, "usage: cplbench [--quick] [--mixer-open] [--meters]\n");
             return 2;
         }
+    }
+    if (metersOnly) {
+        PrintMeterPaint(settings);
+        return 0;
     }
     if (FindWindowW(PanelWindow::CLASS_NAME, nullptr) != nullptr) {
         std::fprintf(stderr, "cplbench: a control panel is already running\n");
@@ -254,6 +287,9 @@ int main()
     std::printf("\n");
     std::fflush(stdout);
     PrintMixerLoad(sim, settings);
+    std::printf("\n");
+    std::fflush(stdout);
+    PrintMeterPaint(settings);
     sim.Stop();
     return 0;
 }
