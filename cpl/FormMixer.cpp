@@ -1,55 +1,17 @@
 #include "FormMixer.h"
 
+#include "CplDeviceName.h"
+#include "CplWindowPlacement.h"
 #include "KorvelStatus.h"
+#include "MixerPinLabels.h"
+#include "WtlDialogTemplate.h"
+#include "WtlDpi.h"
+#include "WtlRegistrySetting.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cwchar>
 
 namespace {
-
-// The labels of a pair by its left pin's type, in an input row and in an
-// output column (null: "unknown").
-struct PairFormats
-{
-    uint8_t type;
-    const wchar_t* input;
-    const wchar_t* output;
-};
-
-constexpr PairFormats kPairFormats[] = {
-    {KORVEL_MIXER_PIN_ANALOG, L"Analog In %u/%u", L"Analog Out %u/%u"},
-    {KORVEL_MIXER_PIN_SPDIF, L"SPDIF In %u/%u", L"SPDIF Out %u/%u"},
-    {KORVEL_MIXER_PIN_OUT, L"Out %u/%u", nullptr},
-    {KORVEL_MIXER_PIN_SPDIF_OUT, L"SPDIF %u/%u", nullptr},
-    {KORVEL_MIXER_PIN_VIRTUAL, L"Virtual In %u/%u", L"Virtual In %u/%u"},
-};
-
-const PairFormats* FormatsOf(uint8_t type)
-{
-    for (const PairFormats& formats : kPairFormats) {
-        if (formats.type == type) {
-            return &formats;
-        }
-    }
-    return nullptr;
-}
-
-std::wstring PairLabel(const wchar_t* format, const KorvelMixerPin& left,
-                       const KorvelMixerPin& right)
-{
-    if (format == nullptr) {
-        return L"unknown";
-    }
-    wchar_t text[64];
-    std::swprintf(text, 64, format, left.channel + 1u, right.channel + 1u);
-    return text;
-}
-
-// A hidden instance's dialog procedure: the measured templates need no handling.
-INT_PTR CALLBACK MeasureDialogProc(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
 
 void TakeGain(KorvelMixerGain& entry, const KorvelMixerGain& answer)
 {
@@ -81,11 +43,26 @@ const KorvelMixerLevel* AppendLevels(std::array<KorvelMixerLevel, N>& list, uint
 }
 
 // Reads the values of the first `count` entries with `request` (the device
-// request for the whole list), then has every control show them, or show
-// the failure. Nothing is requested without entries. The request is made
-// on a copy and only the values are taken back: the pin descriptors the
-// window sends stay as it built them whatever a failed or faulty answer
+// request for the whole list) into `entries`; false on failure. The request
+// is made on a copy and only the values are taken back: the pin descriptors
+// the window sends stay as it built them whatever a failed or faulty answer
 // left in the buffer, so the next tick or notification can recover.
+template <class Entry, size_t N, class Request>
+bool ReadEntries(KorvelDevice* device, Request request, std::array<Entry, N>& entries,
+                 uint32_t count, void (*take)(Entry&, const Entry&))
+{
+    std::array<Entry, N> answer = entries;
+    if (device == nullptr || (device->*request)(answer.data(), count) != KORVEL_STATUS_SUCCESS) {
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        take(entries[i], answer[i]);
+    }
+    return true;
+}
+
+// Reads a list and has every control show it, or show the failure.
+// Nothing is requested without entries.
 template <class Control, class Entry, size_t N, class Request>
 void ReadInto(KorvelDevice* device, Request request, std::array<Entry, N>& entries, uint32_t count,
               void (*take)(Entry&, const Entry&), std::vector<std::unique_ptr<Control>>& controls,
@@ -94,22 +71,42 @@ void ReadInto(KorvelDevice* device, Request request, std::array<Entry, N>& entri
     if (count == 0) {
         return;
     }
-    std::array<Entry, N> answer = entries;
-    const bool read =
-        device != nullptr && (device->*request)(answer.data(), count) == KORVEL_STATUS_SUCCESS;
-    for (uint32_t i = 0; read && i < count; ++i) {
-        take(entries[i], answer[i]);
-    }
+    const bool read = ReadEntries(device, request, entries, count, take);
     for (auto& control : controls) {
         ((*control).*(read ? show : fail))();
     }
 }
 
+// A serial number as one registry key name: no separators, never empty.
+std::wstring KeyName(const KorvelDeviceInfo& info)
+{
+    std::wstring name(info.serialNumber, wcsnlen(info.serialNumber, KORVEL_SERIAL_NUMBER_CHARS));
+    std::replace(name.begin(), name.end(), L'\\', L'_');
+    return name.empty() ? L"_" : name;
+}
+
+// A scroll bar over the whole of an axis, its thumb the view.
+void SetScrollRange(HWND window, int bar, const WtlFrozenAxis& axis, int view)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    info.nMax = axis.Range() > 0 ? axis.Total() - 1 : 0;
+    info.nPage = axis.Range() > 0 ? static_cast<UINT>(view) : 0;
+    ::SetScrollInfo(window, bar, &info, TRUE);
+}
+
+bool HasStyle(HWND window, DWORD style)
+{
+    return (static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)) & style) != 0;
+}
+
 } // namespace
 
 FormMixer::FormMixer(KorvelCplClient& client, uint32_t keyWord0, uint32_t keyWord1,
-                     bool hardwareInputs)
-    : m_client(client), m_key{keyWord0, keyWord1}, m_hardwareInputs(hardwareInputs)
+                     bool hardwareInputs, const wchar_t* placementRoot)
+    : m_client(client), m_key{keyWord0, keyWord1}, m_hardwareInputs(hardwareInputs),
+      m_placementRoot(placementRoot != nullptr ? placementRoot : PLACEMENT_ROOT)
 {
 }
 
@@ -146,6 +143,7 @@ void FormMixer::Rebuild()
     if (m_hWnd == nullptr || !IsWindowVisible()) {
         return;
     }
+    SavePlacement();
     ShowWindow(SW_HIDE);
     TearDown();
     Build();
@@ -154,6 +152,9 @@ void FormMixer::Rebuild()
 
 void FormMixer::Close()
 {
+    if (m_hWnd != nullptr && IsWindowVisible()) {
+        SavePlacement();
+    }
     ShowWindow(SW_HIDE);
     TearDown();
 }
@@ -167,8 +168,15 @@ void FormMixer::ReadGains()
 
 void FormMixer::ReadWeights()
 {
-    ReadInto(Device(), &KorvelDevice::GetMixerWeights, m_weights, m_weightCount, TakeWeight,
-             m_cells, &FormMixerConnection::ShowWeights, &FormMixerConnection::ShowWeightFailure);
+    if (m_weightCount == 0 || !m_crosspoints) {
+        return;
+    }
+    if (ReadEntries(Device(), &KorvelDevice::GetMixerWeights, m_weights, m_weightCount,
+                    TakeWeight)) {
+        m_crosspoints->ShowWeights();
+    } else {
+        m_crosspoints->ShowWeightFailure();
+    }
 }
 
 bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam, LPARAM lParam,
@@ -198,11 +206,48 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
         }
         result = 0;
         return true;
+    case WM_SIZE:
+        Layout();
+        return false;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (lParam != 0) {
+            return false; // a control's, not the window's
+        }
+        OnScroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+        result = 0;
+        return true;
+    case WM_MOUSEWHEEL: {
+        // Down the rows; with Shift held, across the columns.
+        const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        const bool across = (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) != 0;
+        const int step = across ? m_parts.pitchX() : m_parts.row.cy;
+        ScrollTo(across ? POINT{m_scroll.x - notches * step, m_scroll.y}
+                        : POINT{m_scroll.x, m_scroll.y - notches * step});
+        result = 0;
+        return true;
+    }
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        result = 0;
+        return true;
+    case WM_DPICHANGED: {
+        // Rebuilt at the new DPI: every pixel size follows it.
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Rebuild();
+        result = 0;
+        return true;
+    }
     case WM_CLOSE:
         Close();
         result = 0;
         return true;
     case WM_DESTROY:
+        if (IsWindowVisible()) {
+            SavePlacement();
+        }
         TearDown();
         return false;
     default:
@@ -210,37 +255,33 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
     }
 }
 
-std::wstring FormMixer::InputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right)
-{
-    const PairFormats* formats = FormatsOf(left.type);
-    return PairLabel(formats != nullptr ? formats->input : nullptr, left, right);
-}
-
-std::wstring FormMixer::OutputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right)
-{
-    const PairFormats* formats = FormatsOf(left.type);
-    return PairLabel(formats != nullptr ? formats->output : nullptr, left, right);
-}
-
 void FormMixer::Build()
 {
-    SetWindowText(m_hardwareInputs ? L"Hardware Inputs Mixer" : L"Software Outputs Mixer");
     KorvelDevice* device = Device();
+    const std::wstring title = m_hardwareInputs ? L"Hardware Inputs Mixer" : L"Software Outputs Mixer";
     if (device == nullptr) {
+        SetWindowText(title.c_str());
         return;
     }
+    const KorvelDeviceInfo info = device->Info();
+    SetWindowText((title + L" - " + CplDeviceName::Of(info)).c_str());
+    m_placementKey = m_placementRoot + L"\\" + KeyName(info) +
+                     (m_hardwareInputs ? L"\\HardwareInputs" : L"\\SoftwareOutputs");
     ReadPins(*device);
     if (m_outputPinCount == 0 && m_inputPinCount == 0) {
         ShowNoPins();
         return;
     }
     OpenViews();
-    const SIZE strip = TemplateSize<FormStereoInputCtrl>();
-    BuildRows(strip);
-    AddHeader(m_hardwareInputs ? L"Hardware Inputs" : L"Software Outputs", 0, 0, strip.cx);
-    BuildCells(strip, TemplateSize<FormMixerConnection>());
-    BuildColumns(strip, TemplateSize<FormStereoOutputCtrl>());
-    FitToChildren();
+    if (!MeasureParts()) {
+        return;
+    }
+    CreatePanes();
+    BuildRows();
+    BuildCrosspoints();
+    BuildColumns();
+    m_built = true;
+    PlaceOnOpen();
     ReadWeights();
     ReadGains();
     m_timer = ::SetTimer(m_hWnd, TIMER_ID, TIMER_PERIOD_MS, nullptr);
@@ -252,21 +293,21 @@ void FormMixer::TearDown()
         ::KillTimer(m_hWnd, m_timer);
         m_timer = 0;
     }
-    auto destroyAll = [](auto& forms) {
-        for (auto& form : forms) {
-            ::DestroyWindow(form->GetFormWindow());
+    m_built = false;
+    // The panes take their children with them; the forms' objects go after their windows.
+    for (WtlScrollPane* pane : {&m_rowsPane, &m_gridPane, &m_columnsPane}) {
+        if (pane->m_hWnd != nullptr) {
+            ::DestroyWindow(pane->m_hWnd);
         }
-        forms.clear();
-    };
-    destroyAll(m_outputStrips);
-    destroyAll(m_inputStrips);
-    destroyAll(m_cells);
-    for (HWND control : m_bars) {
-        ::DestroyWindow(control);
     }
     for (HWND control : m_headers) {
-        ::DestroyWindow(control);
+        if (::IsWindow(control)) {
+            ::DestroyWindow(control);
+        }
     }
+    m_outputStrips.clear();
+    m_inputStrips.clear();
+    m_crosspoints.reset();
     m_bars.clear();
     m_headers.clear();
     m_noPins.reset();
@@ -279,6 +320,10 @@ void FormMixer::TearDown()
     m_outputPinCount = m_inputPinCount = 0;
     m_outputLevelCount = m_inputLevelCount = 0;
     m_gainCount = m_weightCount = 0;
+    m_scroll = POINT{0, 0};
+    if (m_hWnd != nullptr) {
+        ::ShowScrollBar(m_hWnd, SB_BOTH, FALSE);
+    }
     m_panelView.CloseAll();
     m_mixerView.CloseAll();
 }
@@ -307,7 +352,12 @@ void FormMixer::ShowNoPins()
     }
     ::SetWindowPos(text, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(text, SW_SHOW);
-    FitToChildren();
+    RECT rect{};
+    ::GetWindowRect(text, &rect);
+    RECT window{0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    ::AdjustWindowRectEx(&window, GetStyle() & ~(WS_HSCROLL | WS_VSCROLL), FALSE, GetExStyle());
+    SetWindowPos(nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormMixer::OpenViews()
@@ -318,35 +368,62 @@ void FormMixer::OpenViews()
     (void)m_mixerView.OpenMixerView(name);
 }
 
-void FormMixer::BuildRows(SIZE strip)
+bool FormMixer::MeasureParts()
 {
-    const uint32_t rows = m_inputPinCount / 2; // an odd last pin has no pair
-    for (uint32_t r = 0; r < rows; ++r) {
+    // From the templates, in this window's font: the strips are child
+    // dialogs of the same font, so the dialog manager gives them these sizes.
+    Parts parts;
+    parts.bar = WtlDpi::Scale(m_hWnd, BAR);
+    parts.header = WtlDpi::Scale(m_hWnd, HEADER);
+    parts.rows = static_cast<int>(m_inputPinCount / 2); // an odd last pin has no pair
+    parts.columns = static_cast<int>(m_outputPinCount / 2);
+    if (!WtlDialogTemplate::SizeInPixels(m_instance, FormStereoInputCtrl::IDD, m_hWnd, parts.row) ||
+        !WtlDialogTemplate::SizeInPixels(m_instance, FormStereoOutputCtrl::IDD, m_hWnd,
+                                         parts.column)) {
+        return false;
+    }
+    m_parts = parts;
+    return true;
+}
+
+void FormMixer::CreatePanes()
+{
+    const RECT none{0, 0, 0, 0};
+    m_rowsPane.Create(m_instance, m_hWnd, none);
+    m_gridPane.Create(m_instance, m_hWnd, none);
+    m_columnsPane.Create(m_instance, m_hWnd, none);
+    m_headers.push_back(AddHeader(m_hWnd, m_hardwareInputs ? L"Hardware Inputs" : L"Software Outputs",
+                                  0, 0, m_parts.rowsWidth()));
+}
+
+void FormMixer::BuildRows()
+{
+    const Parts& p = m_parts;
+    for (int r = 0; r < p.rows; ++r) {
         const KorvelMixerPin& left = m_inputPins[2 * r];
         const KorvelMixerPin& right = m_inputPins[2 * r + 1];
         const KorvelMixerLevel* levels =
             AppendLevels(m_inputLevels, m_inputLevelCount, left, right);
-        const int y = HEADER + static_cast<int>(r) * strip.cy;
-        AddChild(m_inputStrips,
-                 std::make_unique<FormStereoInputCtrl>(InputPairLabel(left, right), &levels[0],
-                                                       &levels[1]),
-                 BAR, y + BAR);
-        AddBar(0, y, BAR, strip.cy + BAR);
-        AddBar(BAR, y, strip.cx, BAR);
+        const int y = r * p.row.cy;
+        AddChild(m_rowsPane, m_inputStrips,
+                 std::make_unique<FormStereoInputCtrl>(MixerPinLabels::InputPair(left, right),
+                                                       &levels[0], &levels[1]),
+                 p.bar, y + p.bar);
+        AddBar(m_rowsPane, 0, y, p.bar, p.row.cy + p.bar);
+        AddBar(m_rowsPane, p.bar, y, p.row.cx, p.bar);
     }
-    if (rows > 0) {
-        AddBar(BAR, HEADER + static_cast<int>(rows) * strip.cy, strip.cx, BAR);
+    if (p.rows > 0) {
+        AddBar(m_rowsPane, p.bar, p.rows * p.row.cy, p.row.cx, p.bar);
     }
 }
 
-void FormMixer::BuildCells(SIZE strip, SIZE cell)
+void FormMixer::BuildCrosspoints()
 {
-    const uint32_t rows = m_inputPinCount / 2;
-    const uint32_t columns = m_outputPinCount / 2;
-    for (uint32_t c = 0; c < columns; ++c) {
+    const Parts& p = m_parts;
+    for (int c = 0; c < p.columns; ++c) {
         const KorvelMixerPin& outLeft = m_outputPins[2 * c];
         const KorvelMixerPin& outRight = m_outputPins[2 * c + 1];
-        for (uint32_t r = 0; r < rows; ++r) {
+        for (int r = 0; r < p.rows; ++r) {
             const KorvelMixerPin& inLeft = m_inputPins[2 * r];
             const KorvelMixerPin& inRight = m_inputPins[2 * r + 1];
             KorvelMixerWeight* four = &m_weights[m_weightCount];
@@ -355,18 +432,37 @@ void FormMixer::BuildCells(SIZE strip, SIZE cell)
             four[2] = KorvelMixerWeight{outLeft, inRight, 0, 0, 0};
             four[3] = KorvelMixerWeight{outRight, inRight, 0, 0, 0};
             m_weightCount += 4;
-            AddChild(m_cells, std::make_unique<FormMixerConnection>(m_client, m_key, four),
-                     strip.cx + BAR + static_cast<int>(c) * (cell.cx + BAR),
-                     HEADER + static_cast<int>(r) * cell.cy);
         }
     }
+    if (p.columns == 0 || p.rows == 0) {
+        return;
+    }
+    m_crosspoints = std::make_unique<FormMixerCrosspoints>(
+        m_client, m_key, m_weights.data(), m_outputPins.data(), p.columns, m_inputPins.data(),
+        p.rows);
+    // Each block is as wide as a column's strip and as high as a row's; its
+    // texts keep two dialog units from its edges and from each other.
+    RECT inset{0, 0, 2, 2};
+    ::MapDialogRect(m_hWnd, &inset);
+    WtlCellGrid::Geometry geometry;
+    geometry.pitchX = p.pitchX();
+    geometry.pitchY = p.row.cy;
+    geometry.bar = p.bar;
+    geometry.insetX = inset.right;
+    geometry.insetY = inset.bottom;
+    HWND grid = m_crosspoints->Create(m_instance, m_gridPane.m_hWnd, geometry, 0, 0);
+    if (grid == nullptr) {
+        m_crosspoints.reset();
+        return;
+    }
+    ::SendMessageW(grid, WM_SETFONT, SendMessage(WM_GETFONT), FALSE);
+    m_crosspoints->OnFocusMoved([this](const RECT& cell) { ScrollIntoView(cell); });
 }
 
-void FormMixer::BuildColumns(SIZE strip, SIZE column)
+void FormMixer::BuildColumns()
 {
-    const uint32_t columns = m_outputPinCount / 2;
-    const int top = HEADER + static_cast<int>(m_inputPinCount / 2) * strip.cy;
-    for (uint32_t c = 0; c < columns; ++c) {
+    const Parts& p = m_parts;
+    for (int c = 0; c < p.columns; ++c) {
         const KorvelMixerPin& left = m_outputPins[2 * c];
         const KorvelMixerPin& right = m_outputPins[2 * c + 1];
         const KorvelMixerLevel* levels =
@@ -375,81 +471,58 @@ void FormMixer::BuildColumns(SIZE strip, SIZE column)
         gains[0] = KorvelMixerGain{left, 0, 0, 0};
         gains[1] = KorvelMixerGain{right, 0, 0, 0};
         m_gainCount += 2;
-        const int x = strip.cx + BAR + static_cast<int>(c) * (column.cx + BAR);
-        AddChild(m_outputStrips,
-                 std::make_unique<FormStereoOutputCtrl>(m_client, m_key,
-                                                        OutputPairLabel(left, right), &gains[0],
-                                                        &gains[1], &levels[0], &levels[1]),
-                 x, top);
-        AddBar(x - BAR, 0, BAR, top + column.cy);
+        const int x = c * p.pitchX();
+        AddChild(m_columnsPane, m_outputStrips,
+                 std::make_unique<FormStereoOutputCtrl>(
+                     m_client, m_key, MixerPinLabels::OutputPair(left, right), &gains[0],
+                     &gains[1], &levels[0], &levels[1]),
+                 x + p.bar, 0);
+        AddBar(m_columnsPane, x, 0, p.bar, p.column.cy);
     }
-    if (m_outputPinCount > 0) {
-        // The lower headers always split the columns' width 3 : 2.
-        const int width = static_cast<int>(columns) * (column.cx + BAR);
-        const int first = width * 3 / 5;
-        AddHeader(L"Hardware Outputs", strip.cx, top + column.cy, first);
-        AddHeader(L"Virtual Inputs", strip.cx + first, top + column.cy, width - first);
-    }
+    BuildLowerHeaders();
 }
 
-void FormMixer::AddHeader(const wchar_t* text, int x, int y, int width)
+void FormMixer::BuildLowerHeaders()
 {
-    HWND label =
-        ::CreateWindowExW(0, L"Static", text, WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, x,
-                          y, width, HEADER, m_hWnd, nullptr, m_instance, nullptr);
+    // Each run of hardware outputs or of virtual inputs gets a header
+    // spanning exactly its own columns.
+    const Parts& p = m_parts;
+    for (int first = 0; first < p.columns;) {
+        const bool virtuals = MixerPinLabels::IsVirtual(m_outputPins[2 * first]);
+        int last = first;
+        while (last + 1 < p.columns &&
+               MixerPinLabels::IsVirtual(m_outputPins[2 * (last + 1)]) == virtuals) {
+            ++last;
+        }
+        const int left = first * p.pitchX() + p.bar;
+        const int right = last * p.pitchX() + p.bar + p.column.cx;
+        m_headers.push_back(AddHeader(m_columnsPane.m_hWnd,
+                                      virtuals ? L"Virtual Inputs" : L"Hardware Outputs", left,
+                                      p.column.cy, right - left));
+        first = last + 1;
+    }
+    m_headers.erase(std::remove(m_headers.begin(), m_headers.end(), nullptr), m_headers.end());
+}
+
+HWND FormMixer::AddHeader(HWND parent, const wchar_t* text, int x, int y, int width)
+{
+    HWND label = ::CreateWindowExW(0, L"Static", text,
+                                   WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, x, y, width,
+                                   m_parts.header, parent, nullptr, m_instance, nullptr);
     if (label != nullptr) {
         ::SendMessageW(label, WM_SETFONT, SendMessage(WM_GETFONT), FALSE);
-        m_headers.push_back(label);
     }
+    return label;
 }
 
-void FormMixer::AddBar(int x, int y, int width, int height)
+void FormMixer::AddBar(WtlScrollPane& pane, int x, int y, int width, int height)
 {
     HWND bar = ::CreateWindowExW(WS_EX_STATICEDGE, L"Static", L"", WS_CHILD | WS_VISIBLE, x, y,
-                                 width, height, m_hWnd, nullptr, m_instance, nullptr);
+                                 width, height, pane.m_hWnd, nullptr, m_instance, nullptr);
     if (bar != nullptr) {
         // Bars lie over the strips' empty margins.
         ::SetWindowPos(bar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         m_bars.push_back(bar);
-    }
-}
-
-void FormMixer::FitToChildren()
-{
-    RECT content{0, 0, 0, 0};
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect{};
-        ::GetWindowRect(child, &rect);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
-        content.right = std::max(content.right, rect.right);
-        content.bottom = std::max(content.bottom, rect.bottom);
-    }
-    ::AdjustWindowRectEx(&content, GetStyle(), FALSE, GetExStyle());
-    SetWindowPos(nullptr, 0, 0, content.right - content.left, content.bottom - content.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    KeepInWorkArea();
-}
-
-void FormMixer::KeepInWorkArea()
-{
-    // A large mixer opened near the bottom or the right of the screen is
-    // moved back so that its faders and buttons can be reached; one larger
-    // than the work area keeps its caption on screen.
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        return;
-    }
-    const RECT& work = monitor.rcWork;
-    RECT window{};
-    GetWindowRect(&window);
-    const int x =
-        std::max(std::min(window.left, work.right - (window.right - window.left)), work.left);
-    const int y =
-        std::max(std::min(window.top, work.bottom - (window.bottom - window.top)), work.top);
-    if (x != window.left || y != window.top) {
-        SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -469,31 +542,230 @@ bool FormMixer::IsHeader(HWND control) const
     return std::find(m_headers.begin(), m_headers.end(), control) != m_headers.end();
 }
 
-template <class Ctrl>
-Ctrl* FormMixer::AddChild(std::vector<std::unique_ptr<Ctrl>>& list, std::unique_ptr<Ctrl> ctrl,
-                          int x, int y)
+WtlFrozenAxis FormMixer::HorizontalAxis(int view) const
 {
-    HWND window = ctrl->CreateForm(m_instance, m_hWnd);
+    const Parts& p = m_parts;
+    return WtlFrozenAxis({0, p.rowsWidth(), p.columns * p.pitchX(), p.pitchX()}, view);
+}
+
+WtlFrozenAxis FormMixer::VerticalAxis(int view) const
+{
+    const Parts& p = m_parts;
+    return WtlFrozenAxis({p.header, p.bandHeight(), p.rows * p.row.cy + p.bar, p.row.cy}, view);
+}
+
+void FormMixer::ShowNeededScrollBars()
+{
+    // The client area without scroll bars, then each bar that the content
+    // needs; a bar taking room can make the other one needed too.
+    RECT client{};
+    GetClientRect(&client);
+    const int fullWidth =
+        client.right + (HasStyle(m_hWnd, WS_VSCROLL) ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+    const int fullHeight =
+        client.bottom + (HasStyle(m_hWnd, WS_HSCROLL) ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
+    bool across = false;
+    bool down = false;
+    for (int pass = 0; pass < 2; ++pass) {
+        const int width = fullWidth - (down ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+        const int height = fullHeight - (across ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
+        across = HorizontalAxis(width).Range() > 0;
+        down = VerticalAxis(height).Range() > 0;
+    }
+    if (across != HasStyle(m_hWnd, WS_HSCROLL)) {
+        ::ShowScrollBar(m_hWnd, SB_HORZ, across);
+    }
+    if (down != HasStyle(m_hWnd, WS_VSCROLL)) {
+        ::ShowScrollBar(m_hWnd, SB_VERT, down);
+    }
+}
+
+void FormMixer::Layout()
+{
+    if (!m_built || m_inLayout) {
+        return;
+    }
+    m_inLayout = true;
+    ShowNeededScrollBars();
+    RECT client{};
+    GetClientRect(&client);
+    const WtlFrozenAxis across = HorizontalAxis(client.right);
+    const WtlFrozenAxis down = VerticalAxis(client.bottom);
+    const int header = m_parts.header;
+    const int left = across.FrozenShown();
+    const int width = across.BodyShown();
+    const int height = down.BodyShown();
+    ::MoveWindow(m_rowsPane.m_hWnd, 0, header, left, height, TRUE);
+    ::MoveWindow(m_gridPane.m_hWnd, left, header, width, height, TRUE);
+    ::MoveWindow(m_columnsPane.m_hWnd, left, header + height, width, down.FrozenShown(), TRUE);
+    SetScrollRange(m_hWnd, SB_HORZ, across, client.right);
+    SetScrollRange(m_hWnd, SB_VERT, down, client.bottom);
+    m_inLayout = false;
+    ScrollTo(m_scroll);
+}
+
+void FormMixer::ScrollTo(POINT position)
+{
+    if (!m_built) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(&client);
+    const WtlFrozenAxis across = HorizontalAxis(client.right);
+    const WtlFrozenAxis down = VerticalAxis(client.bottom);
+    m_scroll = POINT{std::clamp<LONG>(position.x, 0, across.Range()),
+                     std::clamp<LONG>(position.y, 0, down.Range())};
+    m_rowsPane.ScrollTo(across.FrozenOffset(m_scroll.x), down.BodyOffset(m_scroll.y));
+    m_gridPane.ScrollTo(across.BodyOffset(m_scroll.x), down.BodyOffset(m_scroll.y));
+    m_columnsPane.ScrollTo(across.BodyOffset(m_scroll.x), down.FrozenOffset(m_scroll.y));
+    ::SetScrollPos(m_hWnd, SB_HORZ, m_scroll.x, TRUE);
+    ::SetScrollPos(m_hWnd, SB_VERT, m_scroll.y, TRUE);
+}
+
+void FormMixer::OnScroll(int bar, int code)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    ::GetScrollInfo(m_hWnd, bar, &info);
+    const bool across = bar == SB_HORZ;
+    const int line = across ? m_parts.pitchX() : m_parts.row.cy;
+    const int page = std::max(static_cast<int>(info.nPage) - line, line);
+    int position = across ? m_scroll.x : m_scroll.y;
+    switch (code) {
+    case SB_LINEUP:
+        position -= line;
+        break;
+    case SB_LINEDOWN:
+        position += line;
+        break;
+    case SB_PAGEUP:
+        position -= page;
+        break;
+    case SB_PAGEDOWN:
+        position += page;
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        position = info.nTrackPos;
+        break;
+    case SB_TOP:
+        position = 0;
+        break;
+    case SB_BOTTOM:
+        position = info.nMax;
+        break;
+    default:
+        return;
+    }
+    ScrollTo(across ? POINT{position, m_scroll.y} : POINT{m_scroll.x, position});
+}
+
+void FormMixer::ScrollIntoView(const RECT& cell)
+{
+    RECT client{};
+    GetClientRect(&client);
+    const int x = HorizontalAxis(client.right).PositionShowing(m_scroll.x, cell.left, cell.right);
+    const int y = VerticalAxis(client.bottom).PositionShowing(m_scroll.y, cell.top, cell.bottom);
+    ScrollTo(POINT{x, y});
+}
+
+SIZE FormMixer::ContentWindowSize(bool withBars) const
+{
+    RECT window{0, 0, HorizontalAxis(0).Total(), VerticalAxis(0).Total()};
+    if (withBars) {
+        window.right += ::GetSystemMetrics(SM_CXVSCROLL);
+        window.bottom += ::GetSystemMetrics(SM_CYHSCROLL);
+    }
+    ::AdjustWindowRectEx(&window, GetStyle() & ~(WS_HSCROLL | WS_VSCROLL), FALSE, GetExStyle());
+    return SIZE{window.right - window.left, window.bottom - window.top};
+}
+
+RECT FormMixer::WorkArea() const
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    }
+    return monitor.rcWork;
+}
+
+void FormMixer::OnGetMinMaxInfo(MINMAXINFO& info) const
+{
+    if (!m_built) {
+        return;
+    }
+    // At most the content (with room for bars that a narrower side needs)
+    // and the work area; at least the corner, one row and one column.
+    const RECT work = WorkArea();
+    const SIZE most = ContentWindowSize(true);
+    info.ptMaxTrackSize.x = std::min<LONG>(most.cx, work.right - work.left);
+    info.ptMaxTrackSize.y = std::min<LONG>(most.cy, work.bottom - work.top);
+    info.ptMaxSize = info.ptMaxTrackSize;
+    info.ptMaxPosition = POINT{work.left, work.top};
+    RECT least{0, 0, m_parts.rowsWidth() + m_parts.pitchX() + ::GetSystemMetrics(SM_CXVSCROLL),
+               m_parts.header + m_parts.row.cy + ::GetSystemMetrics(SM_CYHSCROLL)};
+    ::AdjustWindowRectEx(&least, GetStyle() & ~(WS_HSCROLL | WS_VSCROLL), FALSE, GetExStyle());
+    info.ptMinTrackSize.x = std::min(least.right - least.left, info.ptMaxTrackSize.x);
+    info.ptMinTrackSize.y = std::min(least.bottom - least.top, info.ptMaxTrackSize.y);
+}
+
+void FormMixer::PlaceOnOpen()
+{
+    // The kept rectangle, else the content's size where the window is; then
+    // no larger than the work area (a side cut short makes room for the
+    // other side's scroll bar) and moved into it.
+    RECT window{};
+    GetWindowRect(&window);
+    const SIZE content = ContentWindowSize(false);
+    window.right = window.left + content.cx;
+    window.bottom = window.top + content.cy;
+    WtlRegistrySetting setting(m_placementKey.c_str());
+    RECT kept{};
+    const bool restored = CplWindowPlacement::Read(setting, kept);
+    if (restored) {
+        window = kept;
+    }
+    const RECT work = WorkArea();
+    const int workWidth = work.right - work.left;
+    const int workHeight = work.bottom - work.top;
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    if (!restored && height > workHeight) {
+        width += ::GetSystemMetrics(SM_CXVSCROLL);
+    }
+    if (!restored && width > workWidth) {
+        height += ::GetSystemMetrics(SM_CYHSCROLL);
+    }
+    const SIZE most = ContentWindowSize(true);
+    width = std::min({width, workWidth, static_cast<int>(most.cx)});
+    height = std::min({height, workHeight, static_cast<int>(most.cy)});
+    const int x = std::clamp<int>(window.left, work.left, work.right - width);
+    const int y = std::clamp<int>(window.top, work.top, work.bottom - height);
+    SetWindowPos(nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+}
+
+void FormMixer::SavePlacement()
+{
+    if (!m_built || m_placementKey.empty()) {
+        return;
+    }
+    WtlRegistrySetting setting(m_placementKey.c_str());
+    CplWindowPlacement::Save(setting, m_hWnd);
+}
+
+template <class Ctrl>
+Ctrl* FormMixer::AddChild(WtlScrollPane& pane, std::vector<std::unique_ptr<Ctrl>>& list,
+                          std::unique_ptr<Ctrl> ctrl, int x, int y)
+{
+    HWND window = ctrl->CreateForm(m_instance, pane.m_hWnd);
     if (window == nullptr) {
         return nullptr;
     }
-    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pane.Place(window, x, y);
     ::ShowWindow(window, SW_SHOW);
     list.push_back(std::move(ctrl));
     return list.back().get();
-}
-
-template <class Ctrl> SIZE FormMixer::TemplateSize()
-{
-    // A hidden instance made only to be measured: the templates give the
-    // sizes in dialog units, which the dialog manager turns into pixels for
-    // the panel's font.
-    RECT rect{};
-    HWND window =
-        ::CreateDialogParamW(m_instance, MAKEINTRESOURCEW(Ctrl::IDD), m_hWnd, MeasureDialogProc, 0);
-    if (window != nullptr) {
-        ::GetWindowRect(window, &rect);
-        ::DestroyWindow(window);
-    }
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }

@@ -3,14 +3,20 @@
 // hardware inputs feeding the mixer outputs) or the "Software Outputs
 // Mixer" (the host's playback channels feeding them). One row per input
 // pair with its meters, one column per output pair with faders, meters,
-// mute, link and 0dB, and a crosspoint cell where each row meets each
-// column.
+// mute, link and 0dB, and the crosspoints where rows and columns meet.
 //
-// The window holds controls, entries, a level timer and two view
+// The window is resizable, never larger than its monitor's work area, and
+// scrolls when its content is larger, with frozen panes as in a
+// spreadsheet: the rows (labels and meters) scroll only up and down, the
+// columns (faders and labels) only sideways, the crosspoints both ways; the
+// inputs' header stays in the corner. Its size and place are kept per
+// device and window.
+//
+// The window holds panes, controls, entries, a level timer and two view
 // connections only while it is shown: opening builds it from the pins the
 // kernel driver reports, closing tears it all down again. All requests go
 // to the device object of the window's key in the panel's shared client.
-#include "FormMixerConnection.h"
+#include "FormMixerCrosspoints.h"
 #include "FormStaticText.h"
 #include "FormStereoInputCtrl.h"
 #include "FormStereoOutputCtrl.h"
@@ -18,7 +24,9 @@
 #include "KorvelDriver.h"
 #include "KorvelMixerRecords.h"
 #include "WtlDialogImpl.h"
+#include "WtlFrozenAxis.h"
 #include "WtlGdiOwners.h"
+#include "WtlScrollPane.h"
 #include "resource.h"
 
 #include <array>
@@ -36,11 +44,16 @@ public:
     static constexpr uint32_t MAX_INPUT_PINS = KORVEL_MIXER_MAX_INPUT_PINS;
     static constexpr uint32_t MAX_WEIGHTS = KORVEL_MIXER_MAX_WEIGHTS;
     static constexpr COLORREF HEADER_COLOR = RGB(255, 255, 0);
-    static constexpr int BAR = 4;     // separator bars and gaps, pixels
-    static constexpr int HEADER = 20; // header label rows, pixels
+    // Separator bars and gaps, and header label rows: pixels at 96 DPI.
+    static constexpr int BAR = 4;
+    static constexpr int HEADER = 20;
+    // Under HKEY_CURRENT_USER: one subkey per device serial number, in it
+    // one per window, holding its placement as the frame's is held.
+    static constexpr const wchar_t* PLACEMENT_ROOT = L"Software\\VANTREL\\quillo\\cpl\\Mixers";
 
     // `hardwareInputs`: the hardware inputs mixer, else the software outputs mixer.
-    FormMixer(KorvelCplClient& client, uint32_t keyWord0, uint32_t keyWord1, bool hardwareInputs);
+    FormMixer(KorvelCplClient& client, uint32_t keyWord0, uint32_t keyWord1, bool hardwareInputs,
+              const wchar_t* placementRoot = PLACEMENT_ROOT);
     ~FormMixer() override;
 
     // Creates the (hidden, empty) window as a pop-up owned by `owner`.
@@ -54,7 +67,7 @@ public:
     // The gains or weights changed: the existing controls show the new values.
     void ReadGains();
     void ReadWeights();
-    // Hides the window and tears it down.
+    // Keeps the placement, hides the window and tears it down.
     void Close();
 
     bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -69,52 +82,79 @@ public:
     uint32_t WeightCount() const { return m_weightCount; }
     size_t ColumnCount() const { return m_outputStrips.size(); }
     size_t RowCount() const { return m_inputStrips.size(); }
-    size_t CellCount() const { return m_cells.size(); }
+    // Crosspoint blocks: one per column and row.
+    size_t CellCount() const { return m_crosspoints ? ColumnCount() * RowCount() : 0; }
+    FormMixerCrosspoints* Crosspoints() { return m_crosspoints.get(); }
     const std::vector<HWND>& HeaderLabels() const { return m_headers; }
     const std::vector<HWND>& Bars() const { return m_bars; }
     FormStereoOutputCtrl& OutputStrip(size_t column) { return *m_outputStrips.at(column); }
     FormStereoInputCtrl& InputStrip(size_t row) { return *m_inputStrips.at(row); }
-    // The cell of output pair `column` and input pair `row`.
-    FormMixerConnection& Cell(size_t column, size_t row)
-    {
-        return *m_cells.at(column * m_inputStrips.size() + row);
-    }
     HWND NoPinsText() const { return m_noPins ? m_noPins->GetFormWindow() : nullptr; }
     bool IsTimerRunning() const { return m_timer != 0; }
     bool AreViewsOpen() const { return m_panelView.IsOpen() || m_mixerView.IsOpen(); }
-
-    // A pair's label from its left pin and both channel indices.
-    static std::wstring InputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right);
-    static std::wstring OutputPairLabel(const KorvelMixerPin& left, const KorvelMixerPin& right);
+    // The scroll position (0, 0 when everything fits).
+    POINT ScrollPosition() const { return m_scroll; }
+    // The registry key of this window's placement (empty before the first build).
+    const std::wstring& PlacementKey() const { return m_placementKey; }
 
 private:
+    // Pixel sizes of the window's parts for its font and DPI.
+    struct Parts
+    {
+        int bar = BAR;
+        int header = HEADER;
+        SIZE row{};    // an input strip
+        SIZE column{}; // an output strip
+        int rows = 0;
+        int columns = 0;
+        int pitchX() const { return column.cx + bar; }
+        int rowsWidth() const { return bar + row.cx; }
+        // The columns' strips and their headers; nothing without columns.
+        int bandHeight() const { return columns > 0 ? column.cy + header : 0; }
+    };
+
     KorvelDevice* Device() const { return m_client.FindDevice(m_key.word0, m_key.word1); }
     void Build();
     void TearDown();
     void ReadPins(KorvelDevice& device);
     void ShowNoPins();
     void OpenViews();
-    void BuildRows(SIZE strip);
-    void BuildCells(SIZE strip, SIZE cell);
-    void BuildColumns(SIZE strip, SIZE column);
-    void AddHeader(const wchar_t* text, int x, int y, int width);
-    void AddBar(int x, int y, int width, int height);
-    // Client area just large enough for every child.
-    void FitToChildren();
-    void KeepInWorkArea();
+    bool MeasureParts();
+    void CreatePanes();
+    void BuildRows();
+    void BuildCrosspoints();
+    void BuildColumns();
+    void BuildLowerHeaders();
+    HWND AddHeader(HWND parent, const wchar_t* text, int x, int y, int width);
+    void AddBar(WtlScrollPane& pane, int x, int y, int width, int height);
     void OnTimer();
     bool IsHeader(HWND control) const;
 
-    // Creates a child control of class Ctrl, placed at (x, y), or null.
+    // Layout: the two axes for the client area, the panes placed in it and
+    // the scroll bars; the window's size limits and its first placement.
+    WtlFrozenAxis HorizontalAxis(int view) const;
+    WtlFrozenAxis VerticalAxis(int view) const;
+    void Layout();
+    void ShowNeededScrollBars();
+    void ScrollTo(POINT position);
+    void OnScroll(int bar, int code);
+    void ScrollIntoView(const RECT& cell);
+    SIZE ContentWindowSize(bool withBars) const;
+    RECT WorkArea() const;
+    void OnGetMinMaxInfo(MINMAXINFO& info) const;
+    void PlaceOnOpen();
+    void SavePlacement();
+
+    // Creates a child form of class Ctrl in `pane` at content point (x, y), or null.
     template <class Ctrl>
-    Ctrl* AddChild(std::vector<std::unique_ptr<Ctrl>>& list, std::unique_ptr<Ctrl> ctrl, int x,
-                   int y);
-    // The size of a control of class Ctrl as its template makes it.
-    template <class Ctrl> SIZE TemplateSize();
+    Ctrl* AddChild(WtlScrollPane& pane, std::vector<std::unique_ptr<Ctrl>>& list,
+                   std::unique_ptr<Ctrl> ctrl, int x, int y);
 
     KorvelCplClient& m_client;
     const KorvelDeviceKey m_key;
     const bool m_hardwareInputs;
+    const std::wstring m_placementRoot;
+    std::wstring m_placementKey;
     HINSTANCE m_instance = nullptr;
 
     std::array<KorvelMixerPin, MAX_OUTPUT_PINS> m_outputPins{};
@@ -130,12 +170,19 @@ private:
     std::array<KorvelMixerWeight, MAX_WEIGHTS> m_weights{};
     uint32_t m_weightCount = 0;
 
+    Parts m_parts;
+    WtlScrollPane m_rowsPane;
+    WtlScrollPane m_gridPane;
+    WtlScrollPane m_columnsPane;
     std::vector<std::unique_ptr<FormStereoOutputCtrl>> m_outputStrips;
     std::vector<std::unique_ptr<FormStereoInputCtrl>> m_inputStrips;
-    std::vector<std::unique_ptr<FormMixerConnection>> m_cells;
+    std::unique_ptr<FormMixerCrosspoints> m_crosspoints;
     std::vector<HWND> m_bars;
     std::vector<HWND> m_headers;
     std::unique_ptr<FormStaticText> m_noPins;
+    POINT m_scroll{0, 0};
+    bool m_built = false; // panes and strips exist
+    bool m_inLayout = false;
 
     KorvelDriver m_panelView;
     KorvelDriver m_mixerView;

@@ -94,13 +94,6 @@
 // Mixer window.
 #define IDD_FORM_MIXER 251
 
-// Crosspoint cell: output channel from input channel.
-#define IDD_FORM_MIXERCONNECTION 253
-#define IDC_CELL_LEFT_FROM_LEFT 1069
-#define IDC_CELL_RIGHT_FROM_LEFT 1070
-#define IDC_CELL_LEFT_FROM_RIGHT 1071
-#define IDC_CELL_RIGHT_FROM_RIGHT 1072
-
 // Output strip.
 #define IDD_FORM_STEREOOUTPUTCTRL 254
 #define IDC_STRIP_METER_LEFT 1055

@@ -140,7 +140,7 @@ TEST_F(CplResourceTest, PageTemplatesAreHiddenChildrenInTheDialogFont)
 {
     const int pages[] = {IDD_FORM_DRVINFO, IDD_FORM_SELECTION, IDD_FORM_SAMPLERATE,
                          IDD_FORM_DEVICES, IDD_FORM_STATICTEXT, IDD_FORM_BUFFERSETTINGS,
-                         IDD_FORM_CHANNELS, IDD_FORM_DEVICE, IDD_FORM_MIXERCONNECTION,
+                         IDD_FORM_CHANNELS, IDD_FORM_DEVICE,
                          IDD_FORM_STEREOOUTPUTCTRL, IDD_FORM_STEREOINPUTCTRL,
                          IDD_FORM_STATUSINFO, IDD_FORM_PLUGIN};
     HDC screen = GetDC(nullptr);
@@ -264,12 +264,6 @@ TEST_F(CplResourceTest, MixerTemplates)
     EXPECT_TRUE(GetWindowLongPtrW(mixer, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_EQ(GetWindow(mixer, GW_CHILD), nullptr);
 
-    const DWORD clickable = kStaticType | SS_NOTIFY;
-    ExpectControls(IDD_FORM_MIXERCONNECTION,
-                   {{IDC_CELL_LEFT_FROM_LEFT, L"Static", clickable, SS_CENTER | SS_NOTIFY, nullptr},
-                    {IDC_CELL_RIGHT_FROM_LEFT, L"Static", clickable, SS_CENTER | SS_NOTIFY, nullptr},
-                    {IDC_CELL_LEFT_FROM_RIGHT, L"Static", clickable, SS_CENTER | SS_NOTIFY, nullptr},
-                    {IDC_CELL_RIGHT_FROM_RIGHT, L"Static", clickable, SS_CENTER | SS_NOTIFY, nullptr}});
     ExpectControls(
         IDD_FORM_STEREOOUTPUTCTRL,
         {{IDC_STRIP_FADER_LEFT, TRACKBAR_CLASSW, TBS_VERT, TBS_VERT, nullptr},

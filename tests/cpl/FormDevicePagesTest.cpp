@@ -342,11 +342,11 @@ TEST_F(FormDevicePagesTest, MixerButtonsShowTheirWindows)
     m_page = m_devicePage->GetFormWindow();
     DevicePageHost::Click(m_page, IDC_DEVICE_OUTPUT_MIXER);
     EXPECT_TRUE(IsWindowVisible(outputs));
-    EXPECT_EQ(WtlWindow(outputs).GetWindowText(), L"Software Outputs Mixer");
+    EXPECT_EQ(WtlWindow(outputs).GetWindowText(), L"Software Outputs Mixer - quillo (DEV1)");
     EXPECT_FALSE(IsWindowVisible(inputs));
     DevicePageHost::Click(m_page, IDC_DEVICE_INPUT_MIXER);
     EXPECT_TRUE(IsWindowVisible(inputs));
-    EXPECT_EQ(WtlWindow(inputs).GetWindowText(), L"Hardware Inputs Mixer");
+    EXPECT_EQ(WtlWindow(inputs).GetWindowText(), L"Hardware Inputs Mixer - quillo (DEV1)");
 }
 
 class FormStatusInfoTest : public InProcessSimTest

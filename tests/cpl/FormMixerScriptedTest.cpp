@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr const wchar_t* PLACEMENT_ROOT = L"Software\\VANTREL\\quillo-tests\\ScriptedMixers";
+
 template <class Record> std::vector<uint8_t> Bytes(const std::vector<Record>& records)
 {
     std::vector<uint8_t> bytes(records.size() * sizeof(Record));
@@ -48,6 +50,7 @@ protected:
         if (m_frame != nullptr) {
             DestroyWindow(m_frame);
         }
+        RegDeleteTreeW(HKEY_CURRENT_USER, PLACEMENT_ROOT);
         ScriptedPanelTest::TearDown();
     }
 
@@ -63,7 +66,7 @@ protected:
         ASSERT_EQ(m_client.RefreshDevices(changed), 0u);
         m_frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        m_mixer = std::make_unique<FormMixer>(m_client, 7, 9, true);
+        m_mixer = std::make_unique<FormMixer>(m_client, 7, 9, true, PLACEMENT_ROOT);
         ASSERT_NE(m_mixer->CreateMixer(GetModuleHandleW(nullptr), m_frame), nullptr);
         m_mixer->Show();
     }
@@ -105,15 +108,15 @@ TEST_F(FormMixerScriptedTest, AnOddPinCountIgnoresTheLastPin)
     }
 }
 
-TEST_F(FormMixerScriptedTest, ASingleOutputPinGivesNoColumnButBothLowerHeaders)
+TEST_F(FormMixerScriptedTest, ASingleOutputPinGivesNoColumnAndNoLowerHeader)
 {
     ShowMixer(AnalogPins(1));
     EXPECT_EQ(m_mixer->ColumnCount(), 0u);
     EXPECT_EQ(m_mixer->RowCount(), 0u);
     EXPECT_EQ(m_mixer->NoPinsText(), nullptr);
-    ASSERT_EQ(m_mixer->HeaderLabels().size(), 3u);
-    EXPECT_EQ(WtlWindow(m_mixer->HeaderLabels()[1]).GetWindowText(), L"Hardware Outputs");
-    EXPECT_EQ(WtlWindow(m_mixer->HeaderLabels()[2]).GetWindowText(), L"Virtual Inputs");
+    // A header over no column would name nothing: only the inputs' remains.
+    ASSERT_EQ(m_mixer->HeaderLabels().size(), 1u);
+    EXPECT_EQ(WtlWindow(m_mixer->HeaderLabels()[0]).GetWindowText(), L"Hardware Inputs");
     // With no entries nothing is requested.
     m_mixer->ReadGains();
     m_mixer->ReadWeights();
@@ -155,6 +158,41 @@ TEST_F(FormMixerScriptedTest, AnAnswerThatRewritesThePinsDoesNotChangeTheNextReq
     EXPECT_EQ(last.pin.type, KORVEL_MIXER_PIN_ANALOG);
     EXPECT_EQ(last.pin.channel, 1);
     EXPECT_EQ(last.reserved, 0);
+}
+
+// Outputs whose kinds alternate: each run of virtual inputs or hardware
+// outputs has its own header, spanning exactly its own columns.
+TEST_F(FormMixerScriptedTest, EachRunOfHardwareOrVirtualColumnsHasItsOwnHeader)
+{
+    auto pin = [](uint8_t type, uint8_t channel) { return KorvelMixerPin{type, channel, {0, 0}}; };
+    const uint8_t virtuals = KORVEL_MIXER_PIN_VIRTUAL;
+    const uint8_t analog = KORVEL_MIXER_PIN_ANALOG;
+    ShowMixer({pin(virtuals, 0), pin(virtuals, 1), pin(analog, 0), pin(analog, 1), pin(analog, 2),
+               pin(analog, 3), pin(virtuals, 2), pin(virtuals, 3)});
+    ASSERT_EQ(m_mixer->ColumnCount(), 4u);
+    const auto& headers = m_mixer->HeaderLabels();
+    ASSERT_EQ(headers.size(), 4u);
+    struct Run
+    {
+        const wchar_t* text;
+        size_t first;
+        size_t last;
+    };
+    const Run runs[] = {{L"Virtual Inputs", 0, 0}, {L"Hardware Outputs", 1, 2},
+                        {L"Virtual Inputs", 3, 3}};
+    auto screen = [](HWND window) {
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        return rect;
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const RECT header = screen(headers[i + 1]);
+        EXPECT_EQ(WtlWindow(headers[i + 1]).GetWindowText(), runs[i].text);
+        EXPECT_EQ(header.left, screen(m_mixer->OutputStrip(runs[i].first).GetFormWindow()).left);
+        EXPECT_EQ(header.right, screen(m_mixer->OutputStrip(runs[i].last).GetFormWindow()).right);
+        EXPECT_EQ(header.top, screen(m_mixer->OutputStrip(runs[i].first).GetFormWindow()).bottom);
+    }
 }
 
 } // namespace

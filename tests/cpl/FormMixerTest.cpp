@@ -2,158 +2,13 @@
 // the device's pins, the values read into it, what the faders, buttons and
 // the weight editor write, the level timer, failed requests and the
 // tear-down when a window closes.
-#include "DevicePageHost.h"
-#include "FormMixer.h"
-#include "InProcessSimTest.h"
-#include "KorvelIoctl.h"
-#include "KorvelStatus.h"
-#include "MixerValueScale.h"
+#include "FormMixerFixture.h"
+#include "MixerPinLabels.h"
+#include "WtlDpi.h"
 
-#include <commctrl.h>
-
-#include <cstdio>
-#include <functional>
-#include <memory>
-#include <string>
-
-using cpl_test::DevicePageHost;
+using namespace cpl_test;
 
 namespace {
-
-// 10 output pins (4 analog, 2 SPDIF, 4 virtual) and 6 input pins in both input sets.
-const char* const kTenBySix = "analog-in=4 analog-out=4 virtual=4";
-
-std::string Hex(uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
-KorvelMixerPin Pin(uint8_t type, uint8_t channel)
-{
-    return KorvelMixerPin{type, channel, {0, 0}};
-}
-
-RECT ChildRect(HWND parent, HWND child)
-{
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-int Position(HWND control)
-{
-    return static_cast<int>(SendMessageW(control, TBM_GETPOS, 0, 0));
-}
-
-// Moves a track bar as a drag does: the new position, then the notification.
-void Drag(HWND form, int id, int position)
-{
-    HWND bar = GetDlgItem(form, id);
-    SendMessageW(bar, TBM_SETPOS, TRUE, position);
-    SendMessageW(form, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, position),
-                 reinterpret_cast<LPARAM>(bar));
-}
-
-// Runs a script on the weight editor once it is open on this thread, then
-// presses its "Close". A thread timer does it from inside the editor's
-// modal loop.
-class EditorScript
-{
-public:
-    explicit EditorScript(std::function<void(HWND)> script)
-    {
-        s_script = std::move(script);
-        m_timer = SetTimer(nullptr, 0, 20, OnTimer);
-    }
-    ~EditorScript()
-    {
-        KillTimer(nullptr, m_timer);
-        s_script = nullptr;
-    }
-    EditorScript(const EditorScript&) = delete;
-    EditorScript& operator=(const EditorScript&) = delete;
-
-private:
-    static BOOL CALLBACK FindEditor(HWND window, LPARAM found)
-    {
-        if (IsWindowVisible(window) && GetDlgItem(window, IDC_WEIGHT_SLIDER) != nullptr) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
-    {
-        HWND editor = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&editor));
-        if (editor == nullptr || !s_script) {
-            return;
-        }
-        auto script = std::move(s_script);
-        s_script = nullptr;
-        script(editor);
-        PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(editor, IDOK)));
-    }
-
-    static inline std::function<void(HWND)> s_script;
-    UINT_PTR m_timer = 0;
-};
-
-class FormMixerTest : public InProcessSimTest
-{
-protected:
-    void TearDown() override
-    {
-        m_mixer.reset();
-        m_host.reset();
-        InProcessSimTest::TearDown();
-    }
-
-    // Plugs one device with `options`, connects and creates its (hidden) mixer window.
-    void CreateMixer(const std::string& options, bool hardwareInputs)
-    {
-        Control("plug serial=MIX1 " + options);
-        m_host = std::make_unique<DevicePageHost>();
-        ASSERT_EQ(m_host->Connect(), 0u);
-        ASSERT_EQ(m_host->Client().DeviceCount(), 1u);
-        const KorvelDeviceKey key = Device().Info().key;
-        m_mixer =
-            std::make_unique<FormMixer>(m_host->Client(), key.word0, key.word1, hardwareInputs);
-        ASSERT_NE(m_mixer->CreateMixer(GetModuleHandleW(nullptr), m_host->Frame()), nullptr);
-    }
-
-    KorvelDevice& Device() { return *m_host->Client().DeviceAt(0); }
-    HWND Window() { return *m_mixer; }
-    HWND Strip(size_t column) { return m_mixer->OutputStrip(column).GetFormWindow(); }
-    HWND CellWindow(size_t column, size_t row)
-    {
-        return m_mixer->Cell(column, row).GetFormWindow();
-    }
-
-    // What the simulator holds now, read on the test's own device connection.
-    KorvelMixerGain SimGain(uint8_t type, uint8_t channel)
-    {
-        KorvelMixerGain entry{Pin(type, channel), 0, 0, 0};
-        EXPECT_EQ(Device().GetMixerOutputGains(&entry, 1), 0u);
-        return entry;
-    }
-    KorvelMixerWeight SimWeight(KorvelMixerPin output, KorvelMixerPin input)
-    {
-        KorvelMixerWeight entry{output, input, 0, 0, 0};
-        EXPECT_EQ(Device().GetMixerWeights(&entry, 1), 0u);
-        return entry;
-    }
-
-    // One level timer tick, run now instead of waiting for it.
-    void Tick() { SendMessageW(Window(), WM_TIMER, FormMixer::TIMER_ID, 0); }
-
-    std::unique_ptr<DevicePageHost> m_host;
-    std::unique_ptr<FormMixer> m_mixer;
-};
 
 TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFifteenCells)
 {
@@ -161,7 +16,7 @@ TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFiftee
     EXPECT_EQ(GetWindow(Window(), GW_CHILD), nullptr) << "nothing is built before it is shown";
     m_mixer->Show();
     ASSERT_TRUE(IsWindowVisible(Window()));
-    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Hardware Inputs Mixer");
+    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Hardware Inputs Mixer - quillo (MIX1)");
 
     EXPECT_EQ(m_mixer->OutputPinCount(), 10u);
     EXPECT_EQ(m_mixer->InputPinCount(), 6u);
@@ -187,7 +42,7 @@ TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFiftee
         EXPECT_EQ(Position(GetDlgItem(Strip(c), IDC_STRIP_FADER_LEFT)), 600) << "0 dB";
     }
 
-    // Headers: the inputs' above the rows, the outputs' split 3 : 2 below the columns.
+    // Headers: the inputs' above the rows, each of the outputs' below its own columns.
     const auto& headers = m_mixer->HeaderLabels();
     ASSERT_EQ(headers.size(), 3u);
     EXPECT_EQ(WtlWindow(headers[0]).GetWindowText(), L"Hardware Inputs");
@@ -195,20 +50,28 @@ TEST_F(FormMixerTest, TenOutputAndSixInputPinsBuildFiveColumnsThreeRowsAndFiftee
     EXPECT_EQ(WtlWindow(headers[2]).GetWindowText(), L"Virtual Inputs");
     const RECT outputs = ChildRect(Window(), headers[1]);
     const RECT virtuals = ChildRect(Window(), headers[2]);
-    const int width = virtuals.right - outputs.left;
-    EXPECT_EQ(outputs.right - outputs.left, width * 3 / 5);
-    EXPECT_EQ(outputs.right, virtuals.left);
-    EXPECT_EQ(outputs.bottom - outputs.top, FormMixer::HEADER);
+    EXPECT_EQ(outputs.left, ChildRect(Window(), Strip(0)).left);
+    EXPECT_EQ(outputs.right, ChildRect(Window(), Strip(2)).right) << "SPDIF Out 1/2 is hardware";
+    EXPECT_EQ(virtuals.left, ChildRect(Window(), Strip(3)).left);
+    EXPECT_EQ(virtuals.right, ChildRect(Window(), Strip(4)).right);
+    EXPECT_EQ(outputs.bottom - outputs.top, WtlDpi::Scale(Window(), FormMixer::HEADER));
     EXPECT_EQ(ChildRect(Window(), Strip(0)).bottom, outputs.top);
 
-    // Cells line up with their rows and columns; the window just holds everything.
-    const RECT cell = ChildRect(Window(), CellWindow(4, 2));
-    EXPECT_EQ(cell.left, ChildRect(Window(), Strip(4)).left);
-    EXPECT_LE(cell.bottom, ChildRect(Window(), Strip(4)).top);
+    // Crosspoints line up with their rows and columns; the window just holds everything.
+    HWND grid = m_mixer->Crosspoints()->Grid();
+    RECT cell = m_mixer->Crosspoints()->Grid().CellRect(9, 5); // Virtual In 4 from SPDIF In 2
+    MapWindowPoints(grid, Window(), reinterpret_cast<POINT*>(&cell), 2);
+    const RECT column = ChildRect(Window(), Strip(4));
+    const RECT row = ChildRect(Window(), m_mixer->InputStrip(2).GetFormWindow());
+    EXPECT_GT(cell.left, (column.left + column.right) / 2) << "the right half of its column";
+    EXPECT_LE(cell.right, column.right);
+    EXPECT_GT(cell.top, (row.top + row.bottom) / 2 - FormMixer::BAR) << "the lower half of its row";
+    EXPECT_LE(cell.bottom, column.top);
     RECT client{};
     GetClientRect(Window(), &client);
     EXPECT_EQ(client.right, virtuals.right);
     EXPECT_EQ(client.bottom, virtuals.bottom);
+    EXPECT_EQ(m_mixer->ScrollPosition().x + m_mixer->ScrollPosition().y, 0);
 
     // Closing tears everything down; opening again builds it anew.
     SendMessageW(Window(), WM_CLOSE, 0, 0);
@@ -264,7 +127,8 @@ TEST_F(FormMixerTest, OpeningTheOtherMixerLeavesTheOpenOneUnpainted)
     CreateMixer(kTenBySix, true);
     m_mixer->Show();
     EXPECT_FALSE(GetWindowLongPtrW(Strip(0), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    EXPECT_FALSE(GetWindowLongPtrW(CellWindow(0, 0), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(GetWindowLongPtrW(m_mixer->Crosspoints()->Grid(), GWL_EXSTYLE) &
+                 WS_EX_CLIENTEDGE);
     EXPECT_FALSE(GetWindowLongPtrW(m_mixer->InputStrip(0).GetFormWindow(), GWL_EXSTYLE) &
                  WS_EX_CLIENTEDGE);
     MSG msg;
@@ -272,7 +136,7 @@ TEST_F(FormMixerTest, OpeningTheOtherMixerLeavesTheOpenOneUnpainted)
         DispatchMessageW(&msg);
     }
     const KorvelDeviceKey key = Device().Info().key;
-    FormMixer outputs(m_host->Client(), key.word0, key.word1, false);
+    FormMixer outputs(m_host->Client(), key.word0, key.word1, false, TEST_PLACEMENT_ROOT);
     ASSERT_NE(outputs.CreateMixer(GetModuleHandleW(nullptr), m_host->Frame()), nullptr);
     RepaintCounter repaints(Window());
     outputs.Show();
@@ -284,20 +148,23 @@ TEST_F(FormMixerTest, SoftwareOutputsMixerShowsThePlaybackPairsAndTheFactoryRout
 {
     CreateMixer(kTenBySix, false);
     m_mixer->Show();
-    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Software Outputs Mixer");
+    EXPECT_EQ(WtlWindow(Window()).GetWindowText(), L"Software Outputs Mixer - quillo (MIX1)");
     EXPECT_EQ(WtlWindow(m_mixer->HeaderLabels().at(0)).GetWindowText(), L"Software Outputs");
     EXPECT_EQ(DevicePageHost::Text(m_mixer->InputStrip(0).GetFormWindow(), IDC_STRIP_LABEL),
               L"Out 1/2");
     EXPECT_EQ(DevicePageHost::Text(m_mixer->InputStrip(2).GetFormWindow(), IDC_STRIP_LABEL),
               L"SPDIF 1/2");
     // Playback 1/2 reaches Analog Out 1/2 left to left and right to right.
-    const int ids[] = {IDC_CELL_LEFT_FROM_LEFT, IDC_CELL_RIGHT_FROM_LEFT, IDC_CELL_LEFT_FROM_RIGHT,
-                       IDC_CELL_RIGHT_FROM_RIGHT};
-    const wchar_t* expected[] = {L"0", L"x", L"x", L"0"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), ids[i]), expected[i]);
-    }
-    EXPECT_EQ(DevicePageHost::Text(CellWindow(1, 0), IDC_CELL_LEFT_FROM_LEFT), L"x");
+    EXPECT_EQ(CellText(0, 0), L"0");
+    EXPECT_EQ(CellText(1, 0), L"x");
+    EXPECT_EQ(CellText(0, 1), L"x");
+    EXPECT_EQ(CellText(1, 1), L"0");
+    EXPECT_EQ(CellText(2, 0), L"x");
+    EXPECT_EQ(m_mixer->Crosspoints()->CellColor(0, 0), FormMixerCrosspoints::CONNECTED_COLOR);
+    EXPECT_EQ(m_mixer->Crosspoints()->CellColor(1, 0), FormMixerCrosspoints::OPEN_COLOR);
+    // The tool-tips say what each crosspoint routes.
+    EXPECT_EQ(m_mixer->Crosspoints()->CellTip(0, 0), L"Out 1 to Analog Out 1: 0.00 dB");
+    EXPECT_EQ(m_mixer->Crosspoints()->CellTip(9, 5), L"SPDIF 2 to Virtual In 4: not connected");
 }
 
 TEST_F(FormMixerTest, ADeviceWithoutPinsShowsTheNoPinsTextUntilItsPinsAppear)
@@ -390,10 +257,9 @@ TEST_F(FormMixerTest, TheWeightEditorShowsTheExactValueAndConnectedResetsToZeroD
     Control("set MIX1 weight 0 0 0 0 -1250 1");
     Control("set MIX1 weight 0 1 0 0 5 1");
     m_mixer->Show();
-    HWND cell = CellWindow(0, 0);
-    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"-12");
-    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_RIGHT_FROM_LEFT), L"0");
-    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_RIGHT), L"x");
+    EXPECT_EQ(CellText(0, 0), L"-12");
+    EXPECT_EQ(CellText(1, 0), L"0");
+    EXPECT_EQ(CellText(0, 1), L"x");
 
     std::wstring value;
     int position = -1;
@@ -407,22 +273,22 @@ TEST_F(FormMixerTest, TheWeightEditorShowsTheExactValueAndConnectedResetsToZeroD
             GetWindowRect(editor, &placed);
             Drag(editor, IDC_WEIGHT_SLIDER, 900); // -3.00 dB
         });
-        m_mixer->Cell(0, 0).EditWeight(0);
+        m_mixer->Crosspoints()->EditWeight(0, 0);
     }
     EXPECT_EQ(value, L"-12.50");
     EXPECT_EQ(position, 1850);
     EXPECT_TRUE(sliderEnabled);
-    RECT text{};
-    GetWindowRect(GetDlgItem(cell, IDC_CELL_LEFT_FROM_LEFT), &text);
+    RECT text = m_mixer->Crosspoints()->Grid().CellRect(0, 0);
+    MapWindowPoints(m_mixer->Crosspoints()->Grid(), nullptr, reinterpret_cast<POINT*>(&text), 2);
     EXPECT_EQ(placed.left, text.left);
     EXPECT_EQ(placed.top, text.top);
     EXPECT_EQ(SimWeight(Pin(0, 0), Pin(0, 0)).weight, -300);
-    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"-3");
+    EXPECT_EQ(CellText(0, 0), L"-3");
 
     {
         EditorScript script(
             [&](HWND editor) { value = DevicePageHost::Text(editor, IDC_WEIGHT_VALUE); });
-        m_mixer->Cell(0, 0).EditWeight(1);
+        m_mixer->Crosspoints()->EditWeight(1, 0);
     }
     EXPECT_EQ(value, L"0.05");
 
@@ -432,20 +298,20 @@ TEST_F(FormMixerTest, TheWeightEditorShowsTheExactValueAndConnectedResetsToZeroD
             DevicePageHost::ToggleAndClick(editor, IDC_WEIGHT_CONNECTED);
             sliderEnabled = IsWindowEnabled(GetDlgItem(editor, IDC_WEIGHT_SLIDER)) != FALSE;
         });
-        m_mixer->Cell(0, 0).EditWeight(0);
+        m_mixer->Crosspoints()->EditWeight(0, 0);
     }
     EXPECT_FALSE(sliderEnabled);
     KorvelMixerWeight written = SimWeight(Pin(0, 0), Pin(0, 0));
     EXPECT_EQ(written.flags, 0);
     EXPECT_EQ(written.weight, -300);
-    EXPECT_EQ(DevicePageHost::Text(cell, IDC_CELL_LEFT_FROM_LEFT), L"x");
+    EXPECT_EQ(CellText(0, 0), L"x");
     {
         EditorScript script([&](HWND editor) {
             DevicePageHost::ToggleAndClick(editor, IDC_WEIGHT_CONNECTED);
             value = DevicePageHost::Text(editor, IDC_WEIGHT_VALUE);
             position = Position(GetDlgItem(editor, IDC_WEIGHT_SLIDER));
         });
-        m_mixer->Cell(0, 0).EditWeight(0);
+        m_mixer->Crosspoints()->EditWeight(0, 0);
     }
     EXPECT_EQ(value, L"0.00");
     EXPECT_EQ(position, 600);
@@ -465,11 +331,11 @@ TEST_F(FormMixerTest, APinChangeWhileTheWeightEditorIsOpenEndsItAndWritesNothing
             m_mixer->Rebuild();
             Drag(editor, IDC_WEIGHT_SLIDER, 900);
         });
-        m_mixer->Cell(0, 0).EditWeight(0);
+        m_mixer->Crosspoints()->EditWeight(0, 0);
     }
     EXPECT_EQ(SimWeight(Pin(0, 0), Pin(0, 0)).weight, 0) << "nothing written after the rebuild";
     EXPECT_EQ(m_mixer->CellCount(), 15u);
-    EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), IDC_CELL_LEFT_FROM_LEFT), L"x");
+    EXPECT_EQ(CellText(0, 0), L"x");
 }
 
 TEST_F(FormMixerTest, LevelsFollowTheMixerAndAFailedRequestDropsTheMetersUntilTheNextTick)
@@ -525,11 +391,14 @@ TEST_F(FormMixerTest, FailedGainAndWeightReadsShowNotAvailableAndTheNextReadReco
 
     Control("fault fail " + Hex(IOCTL_KORVEL_GET_MIXER_WEIGHTS) + " " + Hex(KORVEL_STATUS_FAILED));
     m_mixer->ReadWeights();
-    for (int id : FormMixerConnection::TEXT_IDS) {
-        EXPECT_EQ(DevicePageHost::Text(CellWindow(2, 1), id), L"n/a");
+    for (int column = 4; column < 6; ++column) {
+        for (int row = 2; row < 4; ++row) {
+            EXPECT_EQ(CellText(column, row), L"n/a");
+        }
     }
+    EXPECT_EQ(m_mixer->Crosspoints()->CellTip(4, 2), L"Out 3 to SPDIF Out 1: n/a");
     m_mixer->ReadWeights();
-    EXPECT_EQ(DevicePageHost::Text(CellWindow(0, 0), IDC_CELL_LEFT_FROM_LEFT), L"0");
+    EXPECT_EQ(CellText(0, 0), L"0");
 }
 
 TEST(MixerValueScale, SlidersMetersAndTexts)
@@ -559,13 +428,16 @@ TEST(MixerValueScale, SlidersMetersAndTexts)
     EXPECT_EQ(MixerValueScale::GainText(-1599, true), L"M");
 }
 
-TEST(FormMixerLabels, PairsAreNamedByTheLeftPinsTypeAndBothChannels)
+TEST(MixerPinLabels, PairsAreNamedByTheLeftPinsTypeAndBothChannelsSinglePinsByTheirOwn)
 {
-    EXPECT_EQ(FormMixer::InputPairLabel(Pin(1, 4), Pin(1, 5)), L"SPDIF In 5/6");
-    EXPECT_EQ(FormMixer::InputPairLabel(Pin(3, 0), Pin(3, 1)), L"SPDIF 1/2");
-    EXPECT_EQ(FormMixer::InputPairLabel(Pin(4, 0), Pin(4, 1)), L"unknown");
-    EXPECT_EQ(FormMixer::OutputPairLabel(Pin(2, 0), Pin(2, 1)), L"unknown") << "no output label";
-    EXPECT_EQ(FormMixer::OutputPairLabel(Pin(5, 2), Pin(0, 7)), L"Virtual In 3/8");
+    EXPECT_EQ(MixerPinLabels::InputPair(Pin(1, 4), Pin(1, 5)), L"SPDIF In 5/6");
+    EXPECT_EQ(MixerPinLabels::InputPair(Pin(3, 0), Pin(3, 1)), L"SPDIF 1/2");
+    EXPECT_EQ(MixerPinLabels::InputPair(Pin(4, 0), Pin(4, 1)), L"unknown");
+    EXPECT_EQ(MixerPinLabels::OutputPair(Pin(2, 0), Pin(2, 1)), L"unknown") << "no output label";
+    EXPECT_EQ(MixerPinLabels::OutputPair(Pin(5, 2), Pin(0, 7)), L"Virtual In 3/8");
+    EXPECT_EQ(MixerPinLabels::Input(Pin(2, 11)), L"Out 12");
+    EXPECT_EQ(MixerPinLabels::Output(Pin(1, 0)), L"SPDIF Out 1");
+    EXPECT_EQ(MixerPinLabels::Output(Pin(3, 0)), L"unknown");
 }
 
 } // namespace

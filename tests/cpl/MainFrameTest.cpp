@@ -249,9 +249,8 @@ TEST_F(MainFrameTest, MixerNotificationsReachTheShownWindowsOfTheirDeviceOnly)
     EXPECT_TRUE(PumpUntil([&] { return fader(outputs) == 1600; })) << "3051 did not move the fader";
     Control("set CPL1 weight 0 0 2 0 -600 1");
     EXPECT_TRUE(PumpUntil([&] {
-        wchar_t text[16] = {};
-        GetDlgItemTextW(outputs.Cell(0, 0).GetFormWindow(), IDC_CELL_LEFT_FROM_LEFT, text, 16);
-        return std::wstring(text) == L"-6";
+        return outputs.Crosspoints() != nullptr &&
+               outputs.Crosspoints()->CellText(0, 0) == L"-6";
     })) << "3052 did not rewrite the cell";
     EXPECT_EQ(fader(otherOutputs), 600) << "the other device's window";
 

@@ -72,12 +72,12 @@ public:
     // Whether a crosspoint of column `c` with the first input row is connected.
     bool RoutedFromFirstRow(size_t c)
     {
-        HWND cell = mixer->Cell(c, 0).GetFormWindow();
-        for (int id : FormMixerConnection::TEXT_IDS) {
-            wchar_t text[16] = {};
-            GetDlgItemTextW(cell, id, text, 16);
-            if (std::wstring(text) != L"x") {
-                return true;
+        FormMixerCrosspoints* crosspoints = mixer->Crosspoints();
+        for (int column = 2 * static_cast<int>(c); column < 2 * static_cast<int>(c) + 2; ++column) {
+            for (int row = 0; crosspoints != nullptr && row < 2; ++row) {
+                if (crosspoints->CellText(column, row) != L"x") {
+                    return true;
+                }
             }
         }
         return false;

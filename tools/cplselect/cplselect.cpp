@@ -122,10 +122,34 @@ constexpr int INPUT_MIXER_BUTTON = 1052;
 constexpr int OUTPUT_MIXER_BUTTON = 1055;
 constexpr const wchar_t* MIXER_CAPTIONS[] = {L"Hardware Inputs Mixer", L"Software Outputs Mixer"};
 
+struct MixerSearch
+{
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchMixer(HWND window, LPARAM search)
+{
+    auto* wanted = reinterpret_cast<MixerSearch*>(search);
+    wchar_t className[16] = {};
+    wchar_t text[128] = {};
+    GetClassNameW(window, className, 16);
+    GetWindowTextW(window, text, 128);
+    const size_t length = wcslen(wanted->caption);
+    if (wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) &&
+        wcsncmp(text, wanted->caption, length) == 0) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A shown mixer window: its caption is the window's name and then the device's.
 HWND FindShownMixer(const wchar_t* caption)
 {
-    HWND mixer = FindWindowW(L"#32770", caption);
-    return mixer != nullptr && IsWindowVisible(mixer) ? mixer : nullptr;
+    MixerSearch search{caption, nullptr};
+    EnumWindows(MatchMixer, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Clicks the first device page's mixer button (posted: the panel builds the
