@@ -1,5 +1,6 @@
 #include "WtlCellGrid.h"
 
+#include "WtlDpi.h"
 #include "WtlGdiOwners.h"
 
 #include <commctrl.h>
@@ -325,7 +326,7 @@ void WtlCellGrid::CreateToolTip(HINSTANCE instance)
     tool.rect = RECT{0, 0, size.cx, size.cy};
     tool.lpszText = LPSTR_TEXTCALLBACKW;
     ::SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    ::SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, 400);
+    ::SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, WtlDpi::Scale(m_hWnd, 400));
 }
 
 LRESULT WtlCellGrid::OnToolTipText(NMHDR* header)

@@ -46,13 +46,20 @@ bool RegisterBareClass(HINSTANCE instance)
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// A hidden pop-up with `children` static controls in a grid, then shown:
-// the milliseconds until it is painted. The window stays for the caller.
-double OpenBare(HINSTANCE instance, HWND owner, size_t children, HWND& window)
+SIZE WindowSize(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// A hidden pop-up of `size` with `children` static controls in a grid, then
+// shown: the milliseconds until it is painted. The window stays for the caller.
+double OpenBare(HINSTANCE instance, HWND owner, size_t children, SIZE size, HWND& window)
 {
     const double start = NowUs();
     window = CreateWindowExW(0, BARE_CLASS, L"bare", WS_POPUP | WS_CAPTION | WS_SYSMENU, 40, 40,
-                             900, 600, owner, nullptr, instance, nullptr);
+                             size.cx, size.cy, owner, nullptr, instance, nullptr);
     for (size_t i = 0; window != nullptr && i < children; ++i) {
         const int x = static_cast<int>(i % 40) * 22;
         const int y = static_cast<int>(i / 40) * 20;
@@ -104,14 +111,18 @@ bool BenchMixerOpen::Measure(KorvelCplClient& client, size_t device, size_t runs
         figures.secondWindows = ChildWindows(outputs);
         figures.columns = static_cast<unsigned>(outputs.ColumnCount());
         figures.rows = static_cast<unsigned>(outputs.RowCount());
+        figures.firstSize = WindowSize(inputs);
+        figures.secondSize = WindowSize(outputs);
         inputs.Close();
         outputs.Close();
         Drain();
 
         HWND first = nullptr;
         HWND second = nullptr;
-        figures.bareFirstMs.push_back(OpenBare(instance, owner, figures.firstWindows, first));
-        figures.bareSecondMs.push_back(OpenBare(instance, owner, figures.secondWindows, second));
+        figures.bareFirstMs.push_back(
+            OpenBare(instance, owner, figures.firstWindows, figures.firstSize, first));
+        figures.bareSecondMs.push_back(
+            OpenBare(instance, owner, figures.secondWindows, figures.secondSize, second));
         DestroyWindow(second);
         DestroyWindow(first);
         Drain();

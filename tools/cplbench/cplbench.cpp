@@ -157,7 +157,9 @@ void PrintMixerLoad(SimServer& sim, const Settings& settings)
 
 void PrintMixerOpenRows(const char* layout, const BenchMixerOpen::Figures& f)
 {
-    std::printf("    %s: outputs mixer %u columns x %u rows\n", layout, f.columns, f.rows);
+    std::printf("    %s: outputs mixer %u columns x %u rows, windows %ldx%ld and %ldx%ld\n", layout,
+                f.columns, f.rows, f.firstSize.cx, f.firstSize.cy, f.secondSize.cx,
+                f.secondSize.cy);
     const char* row = "    %-46s %7zu %8.0f %8.0f %8.0f\n";
     std::printf("    %-46s %7s %8s %8s %8s\n", "", "windows", "min ms", "med ms", "max ms");
     auto print = [row](const char* what, size_t windows, const std::vector<double>& ms) {
