@@ -3,8 +3,10 @@
 HWND WtlScrollPane::Create(HINSTANCE instance, HWND parent, RECT rect)
 {
     m_offset = POINT{0, 0};
+    // A control parent: Tab and the dialog keys reach the controls inside it.
     return WtlWindowImpl::Create(instance, parent, rect, L"",
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0);
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                 WS_EX_CONTROLPARENT);
 }
 
 void WtlScrollPane::Place(HWND child, int x, int y) const

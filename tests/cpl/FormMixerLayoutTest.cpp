@@ -122,6 +122,17 @@ TEST_F(FormMixerLayoutTest, ArrowKeysMoveBetweenCrosspointsAndEnterSpaceOrAClick
     Control("set MIX1 weight 0 1 0 0 -600 1"); // Analog Out 2 from Analog In 1
     m_mixer->Show();
     WtlCellGrid& grid = m_mixer->Crosspoints()->Grid();
+    // Tab reaches the grid inside its pane.
+    bool tabbed = false;
+    HWND first = GetNextDlgTabItem(Window(), nullptr, FALSE);
+    for (HWND control = first; control != nullptr && !tabbed;) {
+        tabbed = control == Grid();
+        control = GetNextDlgTabItem(Window(), control, FALSE);
+        if (control == first) {
+            break;
+        }
+    }
+    EXPECT_TRUE(tabbed);
     SetFocus(Grid());
     SendMessageW(Grid(), WM_KEYDOWN, VK_LEFT, 0);
     SendMessageW(Grid(), WM_KEYDOWN, VK_UP, 0);
