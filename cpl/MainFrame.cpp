@@ -8,6 +8,7 @@
 
 #include "CAboutDlg.h"
 #include "CplCommandLine.h"
+#include "CplDeviceName.h"
 #include "CplWindowPlacement.h"
 #include "KorvelMessage.h"
 #include "KorvelStatus.h"
@@ -538,13 +539,20 @@ void MainFrame::AddDeviceItems()
 {
     const auto& entries = m_devicePages.Entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        m_pageTree.AddPage(L"quillo", entries[i].page.get(), &m_devicesPage, IMAGE_DEVICES);
+        m_pageTree.AddPage(DeviceItemText(entries[i].key).c_str(), entries[i].page.get(),
+                           &m_devicesPage, IMAGE_DEVICES);
         if (entries[i].plugin != nullptr) {
             wchar_t text[32];
             std::swprintf(text, 32, L"Plugin%u", static_cast<unsigned>(i));
             m_pageTree.AddPage(text, entries[i].plugin.get(), &m_devicesPage, IMAGE_DEVICES);
         }
     }
+}
+
+std::wstring MainFrame::DeviceItemText(const KorvelDeviceKey& key) const
+{
+    const KorvelDevice* device = m_client.FindDevice(key.word0, key.word1);
+    return device != nullptr ? CplDeviceName::Of(device->Info()) : CplDeviceName::MODEL;
 }
 
 void MainFrame::RemoveDeviceItems()

@@ -146,6 +146,8 @@ private:
     bool CreatePage(FormBase& page, HWND& window);
     void AddFixedPages();
     void AddDeviceItems();
+    // The tree text of a device page: the model and the serial number.
+    std::wstring DeviceItemText(const KorvelDeviceKey& key) const;
     void RemoveDeviceItems();
     void EnablePageTree(bool enable);
     void RemoveFixedPages();
