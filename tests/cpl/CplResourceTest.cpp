@@ -281,6 +281,7 @@ TEST_F(CplResourceTest, MixerTemplates)
          {IDC_STRIP_LINK, L"Button", kButtonType, BS_AUTOCHECKBOX, L"Link"},
          {IDC_STRIP_MUTE, L"Button", kButtonType, BS_AUTOCHECKBOX, L"M"},
          {IDC_STRIP_ZERO_DB, L"Button", kButtonType, BS_PUSHBUTTON, L"0dB"},
+         {IDC_STRIP_SCALE, L"Static", kStaticType, SS_LEFT, nullptr},
          {IDC_STRIP_LABEL, L"Static", kStaticType, SS_CENTER, nullptr}});
     ExpectControls(IDD_FORM_STEREOINPUTCTRL,
                    {{IDC_STRIP_LABEL, L"Static", kStaticType, SS_LEFT, nullptr},
