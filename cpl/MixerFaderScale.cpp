@@ -30,6 +30,7 @@ bool MixerFaderScale::Attach(HWND scale, HWND fader)
         return false;
     m_hWnd = scale;
     m_fader = fader;
+    MakeFont();
     ::SetWindowSubclass(m_hWnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
     return true;
@@ -41,6 +42,21 @@ void MixerFaderScale::Detach()
         ::RemoveWindowSubclass(m_hWnd, SubclassProc, SubclassId);
     m_hWnd = nullptr;
     m_fader = nullptr;
+    m_font.reset();
+}
+
+void MixerFaderScale::MakeFont()
+{
+    auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    LOGFONTW face{};
+    if (::GetObjectW(font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT), sizeof(face),
+                     &face) == 0) {
+        m_font.reset();
+        return;
+    }
+    face.lfHeight = ::MulDiv(face.lfHeight, 4, 5);
+    face.lfWidth = 0;
+    m_font.reset(::CreateFontIndirectW(&face));
 }
 
 std::wstring MixerFaderScale::Label(int value)
@@ -95,8 +111,9 @@ void MixerFaderScale::Paint(HDC hdc) const
     auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
         GetParent(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(m_hWnd)));
     ::FillRect(hdc, &client, brush != nullptr ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
-    auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-    WtlSelectObject selectFont(hdc, font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ font = m_font != nullptr ? static_cast<HGDIOBJ>(m_font.get())
+                                     : ::GetStockObject(DEFAULT_GUI_FONT);
+    WtlSelectObject selectFont(hdc, font);
     ::SetBkMode(hdc, TRANSPARENT);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(hdc, &metrics);
@@ -133,10 +150,19 @@ LRESULT CALLBACK MixerFaderScale::SubclassProc(HWND hwnd, UINT message, WPARAM w
     case WM_PRINTCLIENT:
         scale->Paint(reinterpret_cast<HDC>(wParam));
         return 0;
+    case WM_SETFONT: {
+        // The strip's font changed (a new DPI): the static keeps it, and
+        // the labels follow.
+        const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+        scale->MakeFont();
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        return result;
+    }
     case WM_NCDESTROY:
         ::RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
         scale->m_hWnd = nullptr;
         scale->m_fader = nullptr;
+        scale->m_font.reset();
         break;
     default:
         break;

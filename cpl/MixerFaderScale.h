@@ -4,7 +4,10 @@
 // musician reads the gain off the thumb. It paints a static control of the
 // strip's template, in the strip's font and colours; the heights come from
 // the fader's own channel and thumb, so they follow the font and the DPI
-// the template was laid out with.
+// the template was laid out with. The labels are set a fifth smaller than
+// the strip's font: at the strip's size the 6 dB steps near the top would
+// run into each other.
+#include "WtlGdiOwners.h"
 #include "WtlWindow.h"
 
 #include <string>
@@ -39,7 +42,10 @@ private:
     // The thumb centre's height for `position`, in the fader's client coordinates.
     int ThumbCentre(int position) const;
     void Paint(HDC hdc) const;
+    // The labels' font from the control's (the strip's) font.
+    void MakeFont();
     void Detach();
 
     HWND m_fader = nullptr;
+    WtlFont m_font;
 };
