@@ -399,6 +399,19 @@ TEST_F(CplResourceTest, VersionAndManifest)
               std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
+    // Per-monitor DPI aware, in the application settings where Windows reads it.
+    const size_t settings = manifest.find("<asmv3:windowsSettings>");
+    const size_t settingsEnd = manifest.find("</asmv3:windowsSettings>");
+    ASSERT_NE(settings, std::string::npos);
+    ASSERT_NE(settingsEnd, std::string::npos);
+    const std::string block = manifest.substr(settings, settingsEnd - settings);
+    EXPECT_NE(manifest.find("xmlns:asmv3=\"urn:schemas-microsoft-com:asm.v3\""), std::string::npos);
+    EXPECT_NE(block.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                         "true/pm</dpiAware>"),
+              std::string::npos);
+    EXPECT_NE(block.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                         "PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "MainFrame.h"
 #include "ScriptedPipeServer.h"
 #include "WnPostWindowMessageThread.h"
+#include "WtlDpi.h"
 #include "WtlTestHost.h"
 #include "resource.h"
 
@@ -197,6 +198,46 @@ TEST_F(MainFrameTest, TwoDevicesAreToldApartByTheirSerialsInTheTreeAndTheDeviceL
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"quillo (CPL1)", L"quillo (CPL2)"}));
+}
+
+TEST_F(MainFrameTest, ANewDpiMovesTheFrameToTheSuggestedRectangleAndScalesItsFixedSizes)
+{
+    FrameUnderTest& ui = CreateFrame();
+    HWND frame = ui.m_frame;
+    const UINT dpi = WtlDpi::ForWindow(frame);
+    auto treeWidth = [&] {
+        RECT pane{};
+        GetWindowRect(ui.m_frame.PageTree().GetFormWindow(), &pane);
+        return static_cast<int>(pane.right - pane.left);
+    };
+    const int before = treeWidth();
+    EXPECT_EQ(before, WtlDpi::Scale(MainFrame::SPLITTER_POS, dpi));
+
+    const UINT larger = dpi * 3 / 2;
+    // Within the screen: a window is kept no larger than it.
+    RECT suggested{40, 30, 40 + WtlDpi::Scale(600, larger), 30 + WtlDpi::Scale(450, larger)};
+    SendMessageW(frame, WM_DPICHANGED, MAKEWPARAM(larger, larger), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    GetWindowRect(frame, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested)) << now.left << "," << now.top << " " << now.right
+                                             << "," << now.bottom;
+    EXPECT_EQ(treeWidth(), MulDiv(before, static_cast<int>(larger), static_cast<int>(dpi)))
+        << "the tree pane keeps its size to the eye";
+    MINMAXINFO limits{};
+    SendMessageW(frame, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, WtlDpi::Scale(MainFrame::MIN_TRACK_CX, larger));
+    EXPECT_EQ(limits.ptMinTrackSize.y, WtlDpi::Scale(MainFrame::MIN_TRACK_CY, larger));
+    int cx = 0;
+    int cy = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(TreeView_GetImageList(ui.Tree(), TVSIL_NORMAL), &cx, &cy));
+    EXPECT_EQ(cx, WtlDpi::Scale(MainFrame::TREE_ICON_SIZE, larger)) << "the tree's icons are made anew";
+    // The client area is laid out again: the panes fill the new width.
+    RECT client{};
+    RECT panes{};
+    GetClientRect(frame, &client);
+    GetWindowRect(GetParent(ui.m_frame.PageTree().GetFormWindow()), &panes);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&panes), 2);
+    EXPECT_EQ(panes.right, client.right);
 }
 
 TEST_F(MainFrameTest, StatusBarFollowsTheStreamingStateAndRate)
