@@ -1,9 +1,7 @@
 // The faders of an output strip against the in-process simulator: keyboard
-// steps, the double click that sets 0 dB, and the dB scale beside them;
-// the weight editor's slider steps as the faders do.
+// steps, the double click that sets 0 dB, and the dB scale beside them.
 #include "DevicePageHost.h"
 #include "FormMixer.h"
-#include "FormWeightCtrl.h"
 #include "InProcessSimTest.h"
 #include "MixerValueScale.h"
 #include "WtlGdiOwners.h"
@@ -11,7 +9,6 @@
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
 using cpl_test::DevicePageHost;
@@ -196,66 +193,4 @@ TEST_F(FormStereoOutputCtrlTest, TheScaleLabelsStandWhereTheThumbsCentreStandsFo
     }
     EXPECT_TRUE(inkOnRow(zeroY) || inkOnRow(zeroY - 1) || inkOnRow(zeroY + 1));
     EXPECT_FALSE(inkOnRow(between / 2));
-}
-
-namespace {
-
-// Presses keys in the weight editor once its modal loop runs, then closes it.
-class WeightEditorKeys
-{
-public:
-    explicit WeightEditorKeys(std::function<void(HWND)> script)
-    {
-        s_script = std::move(script);
-        m_timer = SetTimer(nullptr, 0, 20, OnTimer);
-    }
-    ~WeightEditorKeys()
-    {
-        KillTimer(nullptr, m_timer);
-        s_script = nullptr;
-    }
-
-private:
-    static BOOL CALLBACK FindEditor(HWND window, LPARAM found)
-    {
-        if (IsWindowVisible(window) && GetDlgItem(window, IDC_WEIGHT_SLIDER) != nullptr) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
-    {
-        HWND editor = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&editor));
-        if (editor == nullptr || !s_script) {
-            return;
-        }
-        auto script = std::move(s_script);
-        s_script = nullptr;
-        script(editor);
-        PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(editor, IDOK)));
-    }
-
-    static inline std::function<void(HWND)> s_script;
-    UINT_PTR m_timer = 0;
-};
-
-} // namespace
-
-TEST_F(FormStereoOutputCtrlTest, TheWeightEditorsSliderStepsAsTheFadersDo)
-{
-    const KorvelMixerWeight start{Pin(0, 0), Pin(0, 0), 0, KORVEL_MIXER_WEIGHT_FLAG_CONNECTED, 0};
-    FormWeightCtrl editor(m_host->Client(), Device().Info().key, start, POINT{100, 100});
-    WeightEditorKeys keys([](HWND dialog) {
-        HWND slider = GetDlgItem(dialog, IDC_WEIGHT_SLIDER);
-        Key(slider, VK_DOWN);
-        Key(slider, VK_NEXT);
-    });
-    editor.DoModal(GetModuleHandleW(nullptr), m_host->Frame());
-    EXPECT_EQ(editor.Entry().weight, -650);
-    KorvelMixerWeight written{Pin(0, 0), Pin(0, 0), 0, 0, 0};
-    ASSERT_EQ(Device().GetMixerWeights(&written, 1), 0u);
-    EXPECT_EQ(written.weight, -650);
 }
