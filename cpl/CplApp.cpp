@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "MainFrame.h"
+#include "WtlDpi.h"
 #include "WtlMessageLoop.h"
 
 CplApp::CplApp(HINSTANCE instance, const wchar_t* commandLine)
@@ -12,13 +13,15 @@ CplApp::CplApp(HINSTANCE instance, const wchar_t* commandLine)
 
 RECT CplApp::InitialFrameRect()
 {
+    const int cx = WtlDpi::Scale(nullptr, FRAME_CX);
+    const int cy = WtlDpi::Scale(nullptr, FRAME_CY);
     RECT desktop{};
     if (!GetWindowRect(GetDesktopWindow(), &desktop)) {
-        return {100, 100, 100 + FRAME_CX, 100 + FRAME_CY};
+        return {100, 100, 100 + cx, 100 + cy};
     }
-    LONG left = desktop.right / 2 - FRAME_CX / 2;
-    LONG top = desktop.bottom / 2 - FRAME_CY / 2;
-    return {left, top, left + FRAME_CX, top + FRAME_CY};
+    LONG left = desktop.right / 2 - cx / 2;
+    LONG top = desktop.bottom / 2 - cy / 2;
+    return {left, top, left + cx, top + cy};
 }
 
 int CplApp::Run()

@@ -12,7 +12,8 @@
 class CplApp
 {
 public:
-    // Frame size at start and its fallback place when the desktop is unknown.
+    // Frame size at start (at 96 DPI, scaled to the screen's) and its
+    // fallback place when the desktop is unknown.
     static constexpr int FRAME_CX = 550;
     static constexpr int FRAME_CY = 420;
 

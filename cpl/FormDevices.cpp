@@ -1,5 +1,6 @@
 #include "FormDevices.h"
 
+#include "CplDeviceName.h"
 #include "FormDevice.h"
 #include "WtlWaitCursor.h"
 #include "WtlDataExchange.h"
@@ -85,7 +86,8 @@ void FormDevices::AddDeviceItem(int index, const KorvelDeviceInfo& info)
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = ListView_GetItemCount(list);
-    item.pszText = const_cast<wchar_t*>(L"quillo");
+    std::wstring name = CplDeviceName::Of(info);
+    item.pszText = name.data();
     item.lParam = index;
     const int row = ListView_InsertItem(list, &item);
     if (row < 0) {

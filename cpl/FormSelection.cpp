@@ -51,6 +51,13 @@ LRESULT FormSelection::OnInitForm()
     return 0;
 }
 
+void FormSelection::SetImageList(HIMAGELIST images)
+{
+    m_images = images;
+    if (m_hWnd != nullptr && GetTree() != nullptr)
+        TreeView_SetImageList(GetTree(), m_images, TVSIL_NORMAL);
+}
+
 bool FormSelection::AddPage(const wchar_t* text, FormBase* page, FormBase* parent, int image)
 {
     if (page == nullptr || ContainsPage(page))

@@ -33,7 +33,8 @@ public:
     // Selects the page's item; false when the page is not in the tree.
     bool SelectPage(FormBase* page);
     // Called before the pane is created; attached as the tree's normal image list.
-    void SetImageList(HIMAGELIST images) { m_images = images; }
+    // Given to the tree now when it exists, else when it is made.
+    void SetImageList(HIMAGELIST images);
     HWND GetTree() const { return GetDlgItem(IDC_PAGE_TREE); }
 
     LRESULT OnInitForm() override;

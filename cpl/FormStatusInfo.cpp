@@ -1,5 +1,6 @@
 #include "FormStatusInfo.h"
 
+#include "WtlDpi.h"
 #include "WtlListView.h"
 
 #include <commctrl.h>
@@ -19,8 +20,8 @@ LRESULT FormStatusInfo::OnInitForm()
 {
     WtlListView list(List());
     list.SetGridStyle();
-    list.InsertColumn(0, L"Counter", LVCFMT_LEFT, 150);
-    list.InsertColumn(VALUE_COLUMN, L"Value", LVCFMT_RIGHT, 100);
+    list.InsertColumn(0, L"Counter", LVCFMT_LEFT, WtlDpi::Scale(List(), 150));
+    list.InsertColumn(VALUE_COLUMN, L"Value", LVCFMT_RIGHT, WtlDpi::Scale(List(), 100));
     m_counters = KorvelStatusCounters{};
     m_rows = {{
         {&m_counters.streamingErrors, L"Streaming Error Count",

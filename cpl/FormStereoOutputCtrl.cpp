@@ -6,6 +6,10 @@
 
 namespace {
 
+// Subclass ids of the two faders: the id says which one a message is for.
+constexpr UINT_PTR LEFT_FADER_ID = 1;
+constexpr UINT_PTR RIGHT_FADER_ID = 2;
+
 bool EntryMuted(const KorvelMixerGain& entry)
 {
     return (entry.flags & KORVEL_MIXER_GAIN_FLAG_MUTED) != 0;
@@ -26,11 +30,14 @@ LRESULT FormStereoOutputCtrl::OnInitForm()
 {
     SetDlgItemText(IDC_STRIP_LABEL, m_label.c_str());
     for (bool left : {true, false}) {
-        ::SendMessageW(Fader(left), TBM_SETRANGEMIN, FALSE, 0);
-        ::SendMessageW(Fader(left), TBM_SETRANGEMAX, TRUE, MixerValueScale::SLIDER_MAX);
+        MixerValueScale::SetUpSlider(Fader(left));
+        ::SetWindowSubclass(Fader(left), FaderProc, left ? LEFT_FADER_ID : RIGHT_FADER_ID,
+                            reinterpret_cast<DWORD_PTR>(this));
     }
     m_leftMeter.Attach(GetDlgItem(IDC_STRIP_METER_LEFT), MixerValueScale::METER_MAX);
     m_rightMeter.Attach(GetDlgItem(IDC_STRIP_METER_RIGHT), MixerValueScale::METER_MAX);
+    // Both faders have the same height and track: one scale serves both.
+    m_scale.Attach(GetDlgItem(IDC_STRIP_SCALE), Fader(true));
     ::CheckDlgButton(m_hWnd, IDC_STRIP_LINK, m_link ? BST_CHECKED : BST_UNCHECKED);
     if (CreateToolTip()) {
         AddTool(GetDlgItem(IDC_STRIP_LINK), L"Link L and R");
@@ -199,4 +206,53 @@ void FormStereoOutputCtrl::OnZeroDbClicked()
     m_rightGain->gain = 0;
     WriteGains(true, true);
     ShowGains();
+}
+
+void FormStereoOutputCtrl::OnFaderDoubleClicked(bool left)
+{
+    if (m_link) {
+        OnZeroDbClicked();
+        return;
+    }
+    (left ? m_leftGain : m_rightGain)->gain = 0;
+    SetFader(left, 0);
+    WriteGains(left, !left);
+    ShowGainTexts();
+}
+
+bool FormStereoOutputCtrl::OnFaderPress(bool left, UINT message, LPARAM lParam)
+{
+    WtlDoubleClick& clicks = left ? m_leftClicks : m_rightClicks;
+    if (message == WM_LBUTTONDBLCLK) {
+        clicks.Reset();
+    } else {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (!clicks.Press(static_cast<DWORD>(::GetMessageTime()), point)) {
+            return false;
+        }
+    }
+    OnFaderDoubleClicked(left);
+    return true;
+}
+
+LRESULT CALLBACK FormStereoOutputCtrl::FaderProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                 LPARAM lParam, UINT_PTR id, DWORD_PTR data)
+{
+    auto* strip = reinterpret_cast<FormStereoOutputCtrl*>(data);
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        // The second press is kept from the track bar: it would page the
+        // thumb away from the 0 dB just set.
+        if (strip->OnFaderPress(id == LEFT_FADER_ID, message, lParam)) {
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, FaderProc, id);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }

@@ -1,12 +1,18 @@
 #pragma once
 // One output column of a mixer window: two faders with their gain texts,
-// two level meters, "Link", "M" (mute), "0dB" and the pair's label. The
-// strip works on two entries of the window's gain list and two of its
-// output level list; every change it makes is written one entry per
-// request, the left entry first.
+// two level meters with a dB scale between them, "Link", "M" (mute), "0dB"
+// and the pair's label. The strip works on two entries of the window's
+// gain list and two of its output level list; every change it makes is
+// written one entry per request, the left entry first.
+//
+// A double click on a fader sets it to 0 dB: with "Link" on both channels,
+// as "0dB" does; with "Link" off only that fader's channel, since the user
+// unlinked the pair to set the channels apart.
 #include "FormBaseImpl.h"
 #include "KorvelCplClient.h"
 #include "KorvelMixerRecords.h"
+#include "MixerFaderScale.h"
+#include "WtlDoubleClick.h"
 #include "WtlLevelMeter.h"
 #include "WtlToolTip.h"
 #include "resource.h"
@@ -45,6 +51,7 @@ public:
     bool IsLinked() const { return m_link; }
     bool IsMuted() const { return m_mute; }
     const WtlLevelMeter& Meter(bool left) const { return left ? m_leftMeter : m_rightMeter; }
+    const MixerFaderScale& Scale() const { return m_scale; }
 
 private:
     KorvelDevice* Device() const { return m_client.FindDevice(m_key.word0, m_key.word1); }
@@ -63,6 +70,13 @@ private:
     void OnLinkClicked();
     void OnMuteClicked();
     void OnZeroDbClicked();
+    void OnFaderDoubleClicked(bool left);
+
+    // Sees the faders' presses before the track bars do.
+    static LRESULT CALLBACK FaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
+    // True when the press was the second of a double click, which is then handled.
+    bool OnFaderPress(bool left, UINT message, LPARAM lParam);
 
     KorvelCplClient& m_client;
     KorvelDeviceKey m_key;
@@ -75,4 +89,7 @@ private:
     bool m_mute = false;
     WtlLevelMeter m_leftMeter;
     WtlLevelMeter m_rightMeter;
+    MixerFaderScale m_scale;
+    WtlDoubleClick m_leftClicks;
+    WtlDoubleClick m_rightClicks;
 };

@@ -35,8 +35,7 @@ void FormWeightCtrl::OnInitDialog()
 {
     SetWindowPos(nullptr, m_topLeft.x, m_topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     HWND slider = GetDlgItem(IDC_WEIGHT_SLIDER);
-    ::SendMessageW(slider, TBM_SETRANGEMIN, FALSE, 0);
-    ::SendMessageW(slider, TBM_SETRANGEMAX, FALSE, MixerValueScale::SLIDER_MAX);
+    MixerValueScale::SetUpSlider(slider);
     ::SendMessageW(slider, TBM_SETTICFREQ, 600, 0);
     ShowEntry();
 }

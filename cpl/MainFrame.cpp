@@ -8,6 +8,7 @@
 
 #include "CAboutDlg.h"
 #include "CplCommandLine.h"
+#include "CplDeviceName.h"
 #include "CplWindowPlacement.h"
 #include "KorvelMessage.h"
 #include "KorvelStatus.h"
@@ -113,6 +114,9 @@ bool MainFrame::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPA
         }
         OnConnectionTimer();
         return true;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return true;
     case WM_SHOWWINDOW:
         OnShowWindow(wParam != 0);
         break; // the default handling still runs
@@ -152,6 +156,8 @@ bool MainFrame::PreTranslateMessage(MSG* msg)
 
 LRESULT MainFrame::OnCreate()
 {
+    m_dpi = WtlDpi::ForWindow(m_hWnd);
+    SetMinTrackSize(Scaled(MIN_TRACK_CX), Scaled(MIN_TRACK_CY));
     CreateBars();
     CreateImageList();
     CreatePages();
@@ -191,28 +197,51 @@ void MainFrame::CreateBars()
 
     std::wstring ready = LoadText(m_instance, IDS_READY);
     m_statusBar.Create(m_hWnd, ID_FRAME_STATUS_BAR, ready.c_str());
-    const int widths[] = {0, STATUS_PANE_STATE_WIDTH, STATUS_PANE_RATE_WIDTH};
-    m_statusBar.SetPanes(widths, 3);
+    SetStatusPanes();
     m_hWndStatusBar = m_statusBar.m_hWnd;
 
     m_hWndClient = m_splitter.Create(m_instance, m_hWnd);
     UpdateLayout();
-    m_splitter.SetSplitterPos(SPLITTER_POS);
+    m_splitter.SetSplitterPos(Scaled(SPLITTER_POS));
+}
+
+void MainFrame::SetStatusPanes()
+{
+    const int widths[] = {0, Scaled(STATUS_PANE_STATE_WIDTH), Scaled(STATUS_PANE_RATE_WIDTH)};
+    m_statusBar.SetPanes(widths, 3);
+}
+
+void MainFrame::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    if (dpi == 0 || dpi == m_dpi) {
+        return;
+    }
+    const UINT previous = m_dpi;
+    m_dpi = dpi;
+    SetMinTrackSize(Scaled(MIN_TRACK_CX), Scaled(MIN_TRACK_CY));
+    SetWindowPos(nullptr, suggested, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetStatusPanes();
+    CreateImageList();
+    m_splitter.ScaleForDpi(previous, dpi);
+    UpdateLayout();
 }
 
 void MainFrame::CreateImageList()
 {
-    m_imageList.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 2));
+    const int size = Scaled(TREE_ICON_SIZE);
+    WtlImageList images(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 2));
     for (int icon : TREE_ICONS) {
         HICON image = static_cast<HICON>(
-            LoadImageW(m_instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+            LoadImageW(m_instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
         // Copied into the list; the loaded icon is ours to free.
-        ImageList_AddIcon(m_imageList.get(), image);
+        ImageList_AddIcon(images.get(), image);
         if (image != nullptr) {
             DestroyIcon(image);
         }
     }
-    m_pageTree.SetImageList(m_imageList.get());
+    // The tree lets go of the old list before it is freed.
+    m_pageTree.SetImageList(images.get());
+    m_imageList = std::move(images);
 }
 
 void MainFrame::CreatePages()
@@ -538,13 +567,20 @@ void MainFrame::AddDeviceItems()
 {
     const auto& entries = m_devicePages.Entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        m_pageTree.AddPage(L"quillo", entries[i].page.get(), &m_devicesPage, IMAGE_DEVICES);
+        m_pageTree.AddPage(DeviceItemText(entries[i].key).c_str(), entries[i].page.get(),
+                           &m_devicesPage, IMAGE_DEVICES);
         if (entries[i].plugin != nullptr) {
             wchar_t text[32];
             std::swprintf(text, 32, L"Plugin%u", static_cast<unsigned>(i));
             m_pageTree.AddPage(text, entries[i].plugin.get(), &m_devicesPage, IMAGE_DEVICES);
         }
     }
+}
+
+std::wstring MainFrame::DeviceItemText(const KorvelDeviceKey& key) const
+{
+    const KorvelDevice* device = m_client.FindDevice(key.word0, key.word1);
+    return device != nullptr ? CplDeviceName::Of(device->Info()) : CplDeviceName::MODEL;
 }
 
 void MainFrame::RemoveDeviceItems()

@@ -31,6 +31,7 @@
 #include "WnPnPNotificatorCallbackInterface.h"
 #include "WnPostWindowMessageThread.h"
 #include "WtlCommandBar.h"
+#include "WtlDpi.h"
 #include "WtlFrameWindowImpl.h"
 #include "WtlGdiOwners.h"
 #include "WtlMessageLoop.h"
@@ -56,9 +57,11 @@ public:
     static constexpr const wchar_t* CONTROL_DEVICE_NAME = L"{37A02BA4-5264-4c11-8803-F2150F581BB0}";
     static constexpr const wchar_t* PLACEMENT_KEY = L"Software\\VANTREL\\quillo\\cpl";
     static constexpr UINT TRAY_ICON_ID = 205;
+    // Pixel sizes at 96 DPI.
     static constexpr int MIN_TRACK_CX = 550;
     static constexpr int MIN_TRACK_CY = 420;
     static constexpr int SPLITTER_POS = 150;
+    static constexpr int TREE_ICON_SIZE = 16;
     static constexpr int STATUS_PANE_STATE_WIDTH = 220;
     static constexpr int STATUS_PANE_RATE_WIDTH = 190;
     static constexpr UINT_PTR CONNECTION_TIMER_ID = 1;
@@ -137,7 +140,14 @@ private:
     void OnRestore();
 
     void CreateBars();
+    // The tree's icons at the frame's DPI; a list made earlier is replaced.
     void CreateImageList();
+    // Fixed sizes are given at 96 DPI and scaled to the frame's.
+    int Scaled(int px) const { return WtlDpi::Scale(px, m_dpi); }
+    void SetStatusPanes();
+    // WM_DPICHANGED: the frame takes the suggested rectangle and every fixed
+    // size of its own follows the new DPI.
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void CreatePages();
     void InstallTrayIcon();
     void RegisterArrivals();
@@ -146,6 +156,8 @@ private:
     bool CreatePage(FormBase& page, HWND& window);
     void AddFixedPages();
     void AddDeviceItems();
+    // The tree text of a device page: the model and the serial number.
+    std::wstring DeviceItemText(const KorvelDeviceKey& key) const;
     void RemoveDeviceItems();
     void EnablePageTree(bool enable);
     void RemoveFixedPages();
@@ -179,6 +191,7 @@ private:
     WtlReBar m_reBar;
     WtlSplitterWindow m_splitter;
     WtlImageList m_imageList;
+    UINT m_dpi = WtlDpi::BASE;
     WtlIcon m_trayIconImage;
 
     FormSelection m_pageTree;

@@ -1,7 +1,17 @@
 #include "MixerValueScale.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
+
+void MixerValueScale::SetUpSlider(HWND slider)
+{
+    ::SendMessageW(slider, TBM_SETRANGEMIN, FALSE, 0);
+    ::SendMessageW(slider, TBM_SETRANGEMAX, TRUE, SLIDER_MAX);
+    ::SendMessageW(slider, TBM_SETLINESIZE, 0, SLIDER_LINE);
+    ::SendMessageW(slider, TBM_SETPAGESIZE, 0, SLIDER_PAGE);
+}
 
 int MixerValueScale::SliderFromValue(int value)
 {

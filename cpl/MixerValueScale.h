@@ -3,6 +3,8 @@
 // in hundredths of a dB. Faders and the weight editor's slider run from 0
 // (top, +6.00 dB) to 6600 (bottom, -60.00 dB); meters from 0 (-60.00 dB
 // and below) to 6000 (0 dB and above).
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,12 @@ public:
     static constexpr int METER_MAX = 6000;
     static constexpr int VALUE_TOP = 600;      // +6.00 dB at slider position 0
     static constexpr int VALUE_BOTTOM = -6000; // -60.00 dB at SLIDER_MAX
+    // Arrow keys move a slider by half a dB, Page Up and Page Down by 6 dB.
+    static constexpr int SLIDER_LINE = 50;
+    static constexpr int SLIDER_PAGE = 600;
+
+    // Sets a slider's range and its keyboard steps.
+    static void SetUpSlider(HWND slider);
 
     static int SliderFromValue(int value);
     static int16_t ValueFromSlider(int position);

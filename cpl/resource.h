@@ -106,6 +106,7 @@
 #define IDC_STRIP_GAIN_LEFT 1066
 #define IDC_STRIP_GAIN_RIGHT 1068
 #define IDC_STRIP_ZERO_DB 1080
+#define IDC_STRIP_SCALE 1098
 
 // Input strip (label and meters as in the output strip).
 #define IDD_FORM_STEREOINPUTCTRL 255

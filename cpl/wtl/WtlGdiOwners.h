@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <utility>
 #include <type_traits>
 
 namespace wtl_detail {

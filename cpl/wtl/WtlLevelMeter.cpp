@@ -1,5 +1,6 @@
 #include "WtlLevelMeter.h"
 
+#include "WtlDpi.h"
 #include "WtlGdiOwners.h"
 
 #include <commctrl.h>
@@ -12,6 +13,8 @@ constexpr UINT_PTR SubclassId = 1;
 
 void Fill(HDC hdc, const RECT& rect, COLORREF color)
 {
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
     ::SetBkColor(hdc, color);
     ::ExtTextOutW(hdc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 }
@@ -31,6 +34,9 @@ bool WtlLevelMeter::Attach(HWND progress, int maximum)
     m_hWnd = progress;
     m_maximum = std::max(maximum, 1);
     m_position = 0;
+    m_peak = 0;
+    m_peakSince = Now();
+    m_clipped = false;
     SendMessage(PBM_SETRANGE32, 0, m_maximum);
     SendMessage(PBM_SETPOS, 0, 0);
     ::SetWindowSubclass(m_hWnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -43,55 +49,112 @@ void WtlLevelMeter::Detach()
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
         ::RemoveWindowSubclass(m_hWnd, SubclassProc, SubclassId);
     m_hWnd = nullptr;
+    m_cache.Free();
 }
 
 void WtlLevelMeter::SetPosition(int position)
 {
     position = std::clamp(position, 0, m_maximum);
-    if (m_hWnd == nullptr || position == m_position)
+    if (m_hWnd == nullptr)
         return;
-    m_position = position;
-    SendMessage(PBM_SETPOS, static_cast<WPARAM>(position), 0);
-    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    bool changed = false;
+    if (position != m_position) {
+        m_position = position;
+        SendMessage(PBM_SETPOS, static_cast<WPARAM>(position), 0);
+        changed = true;
+    }
+    changed = UpdatePeak(Now()) || changed;
+    if (position == m_maximum && !m_clipped) {
+        m_clipped = true;
+        changed = true;
+    }
+    if (changed)
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-void WtlLevelMeter::Paint(HDC target) const
+void WtlLevelMeter::ClearClip()
+{
+    if (!m_clipped)
+        return;
+    m_clipped = false;
+    if (m_hWnd != nullptr)
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+uint64_t WtlLevelMeter::Now() const
+{
+    return m_clock ? m_clock() : ::GetTickCount64();
+}
+
+bool WtlLevelMeter::UpdatePeak(uint64_t now)
+{
+    if (m_position >= m_peak) {
+        const bool moved = m_position != m_peak;
+        m_peak = m_position;
+        m_peakSince = now;
+        return moved;
+    }
+    if (now - m_peakSince < HOLD_MS)
+        return false;
+    m_peak = m_position;
+    m_peakSince = now;
+    return true;
+}
+
+int WtlLevelMeter::Extent(int position, int length) const
+{
+    return static_cast<int>(static_cast<long long>(length) * position / m_maximum);
+}
+
+RECT WtlLevelMeter::Span(const RECT& client, bool vertical, int from, int to)
+{
+    if (vertical)
+        return RECT{0, client.bottom - to, client.right, client.bottom - from};
+    return RECT{from, 0, to, client.bottom};
+}
+
+void WtlLevelMeter::Paint(HDC target)
 {
     RECT client{};
     GetClientRect(&client);
-    const int width = client.right;
-    const int height = client.bottom;
-    if (width <= 0 || height <= 0)
+    if (client.right <= 0 || client.bottom <= 0)
         return;
-    WtlBitmap bitmap(::CreateCompatibleBitmap(target, width, height));
-    WtlMemoryDC memoryDC(::CreateCompatibleDC(target));
-    if (memoryDC == nullptr || bitmap == nullptr)
+    HDC memory = m_cache.Prepare(m_hWnd, client.right, client.bottom);
+    if (memory == nullptr)
         return;
-    HDC memory = memoryDC.get();
-    WtlSelectObject select(memory, bitmap.get());
-    Fill(memory, client, BackColor);
     const bool vertical = (GetStyle() & PBS_VERTICAL) != 0;
-    const int length = vertical ? height : width;
-    // Pixel extents along the bar of the fill and of the zone starts.
-    auto extent = [&](int position) {
-        return static_cast<int>(static_cast<long long>(length) * position / m_maximum);
-    };
-    const int filled = extent(m_position);
-    const int zones[3][2] = {
-        {0, extent(m_maximum - m_maximum / 10)},
-        {extent(m_maximum - m_maximum / 10), extent(m_maximum - m_maximum / 120)},
-        {extent(m_maximum - m_maximum / 120), length}};
+    PaintBar(memory, client, vertical);
+    PaintMarks(memory, client, vertical);
+    ::BitBlt(target, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+}
+
+void WtlLevelMeter::PaintBar(HDC hdc, const RECT& client, bool vertical)
+{
+    Fill(hdc, client, BackColor);
+    const int length = vertical ? client.bottom : client.right;
+    const int filled = Extent(m_position, length);
+    const int highFrom = Extent(m_maximum - m_maximum / 10, length);
+    const int peakFrom = Extent(m_maximum - m_maximum / 120, length);
+    const int zones[3][2] = {{0, highFrom}, {highFrom, peakFrom}, {peakFrom, length}};
     const COLORREF colors[3] = {LowColor, HighColor, PeakColor};
-    for (int z = 0; z < 3; ++z) {
-        const int from = zones[z][0];
-        const int to = std::min(zones[z][1], filled);
-        if (to <= from)
-            continue;
-        const RECT part =
-            vertical ? RECT{0, height - to, width, height - from} : RECT{from, 0, to, height};
-        Fill(memory, part, colors[z]);
+    for (int z = 0; z < 3; ++z)
+        Fill(hdc, Span(client, vertical, zones[z][0], std::min(zones[z][1], filled)), colors[z]);
+}
+
+void WtlLevelMeter::PaintMarks(HDC hdc, const RECT& client, bool vertical)
+{
+    const int length = vertical ? client.bottom : client.right;
+    if (m_peak > m_position) {
+        // The line's far edge is where the bar ended at the peak; at the
+        // position itself the bar's end shows it.
+        const int at = Extent(m_peak, length);
+        const int thickness = std::max(1, WtlDpi::Scale(m_hWnd, PEAK_LINE_PX));
+        Fill(hdc, Span(client, vertical, std::max(0, at - thickness), at), PeakLineColor);
     }
-    ::BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    if (m_clipped) {
+        const int block = std::clamp(WtlDpi::Scale(m_hWnd, CLIP_BLOCK_PX), 1, length);
+        Fill(hdc, Span(client, vertical, length - block, length), ClipColor);
+    }
 }
 
 LRESULT CALLBACK WtlLevelMeter::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -109,9 +172,13 @@ LRESULT CALLBACK WtlLevelMeter::SubclassProc(HWND hwnd, UINT message, WPARAM wPa
     case WM_PRINTCLIENT:
         meter->Paint(reinterpret_cast<HDC>(wParam));
         return 0;
+    case WM_LBUTTONDOWN:
+        meter->ClearClip(); // the musician has seen it
+        break;
     case WM_NCDESTROY:
         ::RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);
         meter->m_hWnd = nullptr;
+        meter->m_cache.Free();
         break;
     default:
         break;

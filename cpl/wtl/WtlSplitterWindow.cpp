@@ -1,6 +1,10 @@
 #include "WtlSplitterWindow.h"
 
+#include "WtlDpi.h"
+
 #include <windowsx.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,13 +36,24 @@ bool IsSelfOrChild(HWND parent, HWND window)
 
 HWND WtlSplitterWindow::Create(HINSTANCE instance, HWND parent)
 {
-    m_barWidth = ::GetSystemMetrics(SM_CXSIZEFRAME);
-    if (m_barWidth < 4)
-        m_barWidth = 4;
+    m_barWidth = BarWidthFor(WtlDpi::ForWindow(parent));
     RECT rect{};
     ::GetClientRect(parent, &rect);
     return WtlWindowImpl::Create(instance, parent, rect, nullptr,
                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0);
+}
+
+int WtlSplitterWindow::BarWidthFor(UINT dpi)
+{
+    return std::max(::GetSystemMetrics(SM_CXSIZEFRAME), WtlDpi::Scale(4, dpi));
+}
+
+void WtlSplitterWindow::ScaleForDpi(UINT oldDpi, UINT newDpi)
+{
+    if (oldDpi == 0 || newDpi == 0)
+        return;
+    m_barWidth = BarWidthFor(newDpi);
+    SetSplitterPos(::MulDiv(m_position, static_cast<int>(newDpi), static_cast<int>(oldDpi)));
 }
 
 void WtlSplitterWindow::PrepareWindowClass(WNDCLASSEXW& wc) const

@@ -20,6 +20,9 @@ public:
     void SetSplitterPos(int position);
     int GetSplitterPos() const { return m_position; }
     int GetBarWidth() const { return m_barWidth; }
+    // The window moved to a monitor of another DPI: the bar and the left
+    // pane keep their size as the eye sees it.
+    void ScaleForDpi(UINT oldDpi, UINT newDpi);
     void UpdateLayout();
 
     // Tab on the last tab stop of a pane (Shift+Tab on the first) moves the
@@ -36,6 +39,8 @@ protected:
     void PrepareWindowClass(WNDCLASSEXW& wc) const override;
 
 private:
+    // The bar is at least 4 pixels at 96 DPI, and no narrower than a sizing frame.
+    static int BarWidthFor(UINT dpi);
     bool IsOverBar(int x) const { return x >= m_position && x < m_position + m_barWidth; }
     int ClampPosition(int position) const;
     int PaneHolding(HWND window) const;

@@ -275,6 +275,7 @@ TEST_F(CplResourceTest, MixerTemplates)
          {IDC_STRIP_LINK, L"Button", kButtonType, BS_AUTOCHECKBOX, L"Link"},
          {IDC_STRIP_MUTE, L"Button", kButtonType, BS_AUTOCHECKBOX, L"M"},
          {IDC_STRIP_ZERO_DB, L"Button", kButtonType, BS_PUSHBUTTON, L"0dB"},
+         {IDC_STRIP_SCALE, L"Static", kStaticType, SS_LEFT, nullptr},
          {IDC_STRIP_LABEL, L"Static", kStaticType, SS_CENTER, nullptr}});
     ExpectControls(IDD_FORM_STEREOINPUTCTRL,
                    {{IDC_STRIP_LABEL, L"Static", kStaticType, SS_LEFT, nullptr},
@@ -391,6 +392,19 @@ TEST_F(CplResourceTest, VersionAndManifest)
     EXPECT_NE(manifest.find("name=\"VANTREL.quillo.quillocpl\" version=\"" QUILLO_VERSION_TEXT "\""),
               std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    // Per-monitor DPI aware, in the application settings where Windows reads it.
+    const size_t settings = manifest.find("<asmv3:windowsSettings>");
+    const size_t settingsEnd = manifest.find("</asmv3:windowsSettings>");
+    ASSERT_NE(settings, std::string::npos);
+    ASSERT_NE(settingsEnd, std::string::npos);
+    const std::string block = manifest.substr(settings, settingsEnd - settings);
+    EXPECT_NE(manifest.find("xmlns:asmv3=\"urn:schemas-microsoft-com:asm.v3\""), std::string::npos);
+    EXPECT_NE(block.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                         "true/pm</dpiAware>"),
+              std::string::npos);
+    EXPECT_NE(block.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                         "PerMonitorV2, PerMonitor</dpiAwareness>"),
               std::string::npos);
 }
 

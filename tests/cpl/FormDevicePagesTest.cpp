@@ -104,10 +104,10 @@ TEST_F(FormDevicePagesTest, DevicesListShowsEveryDeviceAndMarksTheStreamingOne)
     }
 
     ASSERT_EQ(ListView_GetItemCount(list), 2);
-    EXPECT_EQ(DevicePageHost::ListText(list, 0, 0), L"quillo");
+    EXPECT_EQ(DevicePageHost::ListText(list, 0, 0), L"quillo (AAA1)");
     EXPECT_EQ(DevicePageHost::ListText(list, 0, 1), L"AAA1");
     EXPECT_EQ(DevicePageHost::ListText(list, 0, 2), L"");
-    EXPECT_EQ(DevicePageHost::ListText(list, 1, 0), L"quillo");
+    EXPECT_EQ(DevicePageHost::ListText(list, 1, 0), L"quillo (BBB2)");
     EXPECT_EQ(DevicePageHost::ListText(list, 1, 1), L"BBB2");
     EXPECT_EQ(DevicePageHost::ListText(list, 1, 2), L"X");
 

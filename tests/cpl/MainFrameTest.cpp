@@ -11,6 +11,7 @@
 #include "MainFrame.h"
 #include "ScriptedPipeServer.h"
 #include "WnPostWindowMessageThread.h"
+#include "WtlDpi.h"
 #include "WtlTestHost.h"
 #include "resource.h"
 
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -137,7 +139,7 @@ TEST_F(MainFrameTest, TwoDevicesTheSecondWithEchoGiveTheFixedItemsAndThreeDevice
     HTREEITEM devices = FindRootItem(tree, L"Devices");
     ASSERT_NE(devices, nullptr);
     EXPECT_EQ(ChildTexts(tree, devices),
-              (std::vector<std::wstring>{L"quillo", L"quillo", L"Plugin1"}));
+              (std::vector<std::wstring>{L"quillo (CPL1)", L"quillo (CPL2)", L"Plugin1"}));
     EXPECT_EQ(ui.m_frame.DevicePageCount(), 2u);
     EXPECT_EQ(ui.m_frame.PluginPageCount(), 1u);
     // Each device's page is found by its key.
@@ -155,6 +157,87 @@ TEST_F(MainFrameTest, TwoDevicesTheSecondWithEchoGiveTheFixedItemsAndThreeDevice
     EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.PageTree().GetSelectedPage());
     EXPECT_TRUE(IsWindowVisible(ui.m_frame.CurrentPage()->GetFormWindow()) ||
                 !IsWindowVisible(ui.m_frame.m_hWnd));
+}
+
+TEST_F(MainFrameTest, TwoDevicesAreToldApartByTheirSerialsInTheTreeAndTheDeviceList)
+{
+    FrameUnderTest& ui = CreateFrame();
+    HWND tree = ui.Tree();
+    HTREEITEM devices = FindRootItem(tree, L"Devices");
+    ASSERT_NE(devices, nullptr);
+    // Each named item leads to the page of the device with that serial.
+    const wchar_t* serials[] = {L"CPL1", L"CPL2"};
+    HTREEITEM item = TreeView_GetChild(tree, devices);
+    for (const wchar_t* serial : serials) {
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(TreeItemText(tree, item), std::wstring(L"quillo (") + serial + L")");
+        ASSERT_TRUE(TreeView_SelectItem(tree, item));
+        const KorvelDevice* device = nullptr;
+        for (size_t i = 0; i < ui.m_client.DeviceCount(); ++i) {
+            if (std::wstring(ui.m_client.DeviceAt(i)->Info().serialNumber) == serial) {
+                device = ui.m_client.DeviceAt(i);
+            }
+        }
+        ASSERT_NE(device, nullptr) << "the simulator's device " << serial;
+        EXPECT_EQ(ui.m_frame.CurrentPage(), ui.m_frame.DevicePageFor(device->Info().key));
+        item = TreeView_GetNextSibling(tree, item);
+    }
+
+    ASSERT_TRUE(TreeView_SelectItem(tree, devices));
+    HWND list = GetDlgItem(ui.m_frame.CurrentPage()->GetFormWindow(), IDC_DEVICES_LIST);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(ListView_GetItemCount(list), 2);
+    std::vector<std::wstring> names;
+    for (int row = 0; row < 2; ++row) {
+        wchar_t name[64] = {};
+        wchar_t serial[64] = {};
+        ListView_GetItemText(list, row, 0, name, 64);
+        ListView_GetItemText(list, row, 1, serial, 64);
+        EXPECT_EQ(std::wstring(name), std::wstring(L"quillo (") + serial + L")") << row;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"quillo (CPL1)", L"quillo (CPL2)"}));
+}
+
+TEST_F(MainFrameTest, ANewDpiMovesTheFrameToTheSuggestedRectangleAndScalesItsFixedSizes)
+{
+    FrameUnderTest& ui = CreateFrame();
+    HWND frame = ui.m_frame;
+    const UINT dpi = WtlDpi::ForWindow(frame);
+    auto treeWidth = [&] {
+        RECT pane{};
+        GetWindowRect(ui.m_frame.PageTree().GetFormWindow(), &pane);
+        return static_cast<int>(pane.right - pane.left);
+    };
+    const int before = treeWidth();
+    EXPECT_EQ(before, WtlDpi::Scale(MainFrame::SPLITTER_POS, dpi));
+
+    const UINT larger = dpi * 3 / 2;
+    // Within the screen: a window is kept no larger than it.
+    RECT suggested{40, 30, 40 + WtlDpi::Scale(600, larger), 30 + WtlDpi::Scale(450, larger)};
+    SendMessageW(frame, WM_DPICHANGED, MAKEWPARAM(larger, larger), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    GetWindowRect(frame, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested)) << now.left << "," << now.top << " " << now.right
+                                             << "," << now.bottom;
+    EXPECT_EQ(treeWidth(), MulDiv(before, static_cast<int>(larger), static_cast<int>(dpi)))
+        << "the tree pane keeps its size to the eye";
+    MINMAXINFO limits{};
+    SendMessageW(frame, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, WtlDpi::Scale(MainFrame::MIN_TRACK_CX, larger));
+    EXPECT_EQ(limits.ptMinTrackSize.y, WtlDpi::Scale(MainFrame::MIN_TRACK_CY, larger));
+    int cx = 0;
+    int cy = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(TreeView_GetImageList(ui.Tree(), TVSIL_NORMAL), &cx, &cy));
+    EXPECT_EQ(cx, WtlDpi::Scale(MainFrame::TREE_ICON_SIZE, larger)) << "the tree's icons are made anew";
+    // The client area is laid out again: the panes fill the new width.
+    RECT client{};
+    RECT panes{};
+    GetClientRect(frame, &client);
+    GetWindowRect(GetParent(ui.m_frame.PageTree().GetFormWindow()), &panes);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&panes), 2);
+    EXPECT_EQ(panes.right, client.right);
 }
 
 TEST_F(MainFrameTest, StatusBarFollowsTheStreamingStateAndRate)
@@ -191,7 +274,7 @@ TEST_F(MainFrameTest, UnplugOfTheLastDeviceClosesTheConnectionAndPlugReopensIt)
         << "the first device's page never went";
     EXPECT_TRUE(ui.m_client.IsOpen()) << "one device is left";
     EXPECT_EQ(ChildTexts(ui.Tree(), FindRootItem(ui.Tree(), L"Devices")),
-              (std::vector<std::wstring>{L"quillo", L"Plugin0"}));
+              (std::vector<std::wstring>{L"quillo (CPL2)", L"Plugin0"}));
 
     Control("unplug CPL2");
     Control("notify " + std::to_string(KORVEL_NOTIFY_DEVICES_CHANGED));
@@ -386,7 +469,7 @@ TEST_F(MainFrameTest, PlugAndUnplugKeepTheShownPageAndOpenMixersOfTheDevicesThat
     ASSERT_TRUE(PumpUntil([&] { return ui.m_frame.DevicePageCount() == 2; }));
     expectKept("after another device's unplug");
     EXPECT_EQ(ChildTexts(tree, FindRootItem(tree, L"Devices")),
-              (std::vector<std::wstring>{L"quillo", L"quillo"}));
+              (std::vector<std::wstring>{L"quillo (CPL1)", L"quillo (CPL3)"}));
 
     // The shown device leaves: its windows go, the first page is shown.
     Control("unplug CPL1");
