@@ -10,6 +10,8 @@
 namespace {
 
 constexpr UINT_PTR SubclassId = 1;
+// WM_DPICHANGED_AFTERPARENT, which the headers declare only for newer targets.
+constexpr UINT DPI_CHANGED_AFTER_PARENT = 0x02E3;
 
 void Fill(HDC hdc, const RECT& rect, COLORREF color)
 {
@@ -37,6 +39,7 @@ bool WtlLevelMeter::Attach(HWND progress, int maximum)
     m_peak = 0;
     m_peakSince = Now();
     m_clipped = false;
+    ScaleMarks();
     SendMessage(PBM_SETRANGE32, 0, m_maximum);
     SendMessage(PBM_SETPOS, 0, 0);
     ::SetWindowSubclass(m_hWnd, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -79,6 +82,13 @@ void WtlLevelMeter::ClearClip()
     m_clipped = false;
     if (m_hWnd != nullptr)
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void WtlLevelMeter::ScaleMarks()
+{
+    // Once per DPI, not per paint: the meters paint fifty times a second.
+    m_peakLinePx = WtlDpi::Scale(m_hWnd, PEAK_LINE_PX);
+    m_clipBlockPx = WtlDpi::Scale(m_hWnd, CLIP_BLOCK_PX);
 }
 
 uint64_t WtlLevelMeter::Now() const
@@ -148,11 +158,11 @@ void WtlLevelMeter::PaintMarks(HDC hdc, const RECT& client, bool vertical)
         // The line's far edge is where the bar ended at the peak; at the
         // position itself the bar's end shows it.
         const int at = Extent(m_peak, length);
-        const int thickness = std::max(1, WtlDpi::Scale(m_hWnd, PEAK_LINE_PX));
+        const int thickness = std::max(1, m_peakLinePx);
         Fill(hdc, Span(client, vertical, std::max(0, at - thickness), at), PeakLineColor);
     }
     if (m_clipped) {
-        const int block = std::clamp(WtlDpi::Scale(m_hWnd, CLIP_BLOCK_PX), 1, length);
+        const int block = std::clamp(m_clipBlockPx, 1, length);
         Fill(hdc, Span(client, vertical, length - block, length), ClipColor);
     }
 }
@@ -174,6 +184,9 @@ LRESULT CALLBACK WtlLevelMeter::SubclassProc(HWND hwnd, UINT message, WPARAM wPa
         return 0;
     case WM_LBUTTONDOWN:
         meter->ClearClip(); // the musician has seen it
+        break;
+    case DPI_CHANGED_AFTER_PARENT:
+        meter->ScaleMarks();
         break;
     case WM_NCDESTROY:
         ::RemoveWindowSubclass(hwnd, SubclassProc, SubclassId);

@@ -63,6 +63,7 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR data);
+    void ScaleMarks();
     uint64_t Now() const;
     // Holds a new high for HOLD_MS, then falls back to the position. True
     // when the peak moved.
@@ -81,6 +82,8 @@ private:
     int m_peak = 0;
     uint64_t m_peakSince = 0;
     bool m_clipped = false;
+    int m_peakLinePx = PEAK_LINE_PX;
+    int m_clipBlockPx = CLIP_BLOCK_PX;
     Clock m_clock;
     WtlMemoryBitmap m_cache;
 };

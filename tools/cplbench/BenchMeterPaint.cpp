@@ -80,11 +80,14 @@ bool RegisterClasses(HINSTANCE instance)
     return host && bare;
 }
 
-// Counts the WM_PAINT messages dispatched to the children of one window.
+// What one run counted: the WM_PAINT messages dispatched to the children
+// of one window, and the ticks taken (a thread that cannot keep up with
+// its paints takes fewer than fifty a second).
 struct PaintCount
 {
     HWND host = nullptr;
     double paints = 0;
+    double ticks = 0;
 };
 
 // Runs the window's ticks for `seconds`: `tick` sets new positions; the
@@ -98,8 +101,11 @@ double Run(HWND host, double seconds, Tick tick, PaintCount& count)
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // Paints come whenever nothing else waits: the time is checked
+        // between them, or a thread that cannot keep up would never stop.
+        while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_TIMER && msg.hwnd == host) {
+                ++count.ticks;
                 tick();
                 continue;
             }
@@ -131,7 +137,7 @@ HWND CreateChild(HWND host, const wchar_t* className, DWORD style, size_t i)
                            METER_HEIGHT, host, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-double MeasureMeters(HINSTANCE instance, size_t meters, double seconds, double& paints)
+double MeasureMeters(HINSTANCE instance, size_t meters, double seconds, PaintCount& count)
 {
     HWND host = CreateHost(instance, meters);
     std::vector<std::unique_ptr<WtlLevelMeter>> list;
@@ -141,7 +147,7 @@ double MeasureMeters(HINSTANCE instance, size_t meters, double seconds, double& 
                             MAXIMUM);
     }
     unsigned seed = 1;
-    PaintCount count{host, 0};
+    count = PaintCount{host, 0, 0};
     const double cpu = Run(
         host, seconds,
         [&] {
@@ -150,13 +156,12 @@ double MeasureMeters(HINSTANCE instance, size_t meters, double seconds, double& 
             }
         },
         count);
-    paints = count.paints;
     list.clear();
     DestroyWindow(host);
     return cpu;
 }
 
-double MeasureBare(HINSTANCE instance, size_t meters, double seconds, double& paints)
+double MeasureBare(HINSTANCE instance, size_t meters, double seconds, PaintCount& count)
 {
     HWND host = CreateHost(instance, meters);
     std::vector<HWND> list;
@@ -164,7 +169,7 @@ double MeasureBare(HINSTANCE instance, size_t meters, double seconds, double& pa
         list.push_back(CreateChild(host, BARE_CLASS, 0, i));
     }
     unsigned seed = 1;
-    PaintCount count{host, 0};
+    count = PaintCount{host, 0, 0};
     const double cpu = Run(
         host, seconds,
         [&] {
@@ -174,7 +179,6 @@ double MeasureBare(HINSTANCE instance, size_t meters, double seconds, double& pa
             }
         },
         count);
-    paints = count.paints;
     DestroyWindow(host);
     return cpu;
 }
@@ -191,9 +195,14 @@ bool BenchMeterPaint::Measure(size_t meters, double seconds, Figures& figures, s
     figures.seconds = seconds;
     figures.meters = meters;
     const auto gdiBefore = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-    figures.meterCpuMs = MeasureMeters(instance, meters, seconds, figures.paints);
+    PaintCount count;
+    figures.meterCpuMs = MeasureMeters(instance, meters, seconds, count);
+    figures.paints = count.paints;
+    figures.ticks = count.ticks;
     figures.gdiGrowth =
         static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) - gdiBefore;
-    figures.bareCpuMs = MeasureBare(instance, meters, seconds, figures.barePaints);
+    figures.bareCpuMs = MeasureBare(instance, meters, seconds, count);
+    figures.barePaints = count.paints;
+    figures.bareTicks = count.ticks;
     return true;
 }

@@ -5,6 +5,7 @@
 // same window whose controls paint the same fill straight to the screen
 // (no meter class, no memory bitmap). CPU time of the painting thread and
 // GDI objects alive afterwards.
+#include <cstddef>
 #include <string>
 
 class BenchMeterPaint
@@ -15,6 +16,8 @@ public:
         double seconds = 0;
         size_t meters = 0;
         double paints = 0;     // meter paints counted (WM_PAINT handled)
+        double ticks = 0;      // ticks taken, of fifty a second
+        double bareTicks = 0;
         double meterCpuMs = 0; // the meters
         double bareCpuMs = 0;  // the bare fills
         double barePaints = 0;

@@ -219,13 +219,15 @@ void PrintMeterPaint(const Settings& settings)
         std::printf("    failed: %s\n", error.c_str());
         return;
     }
-    std::printf("    %-46s %8s %8s %10s %8s\n", "", "paints", "cpu ms", "% of core", "us/paint");
-    auto row = [&f](const char* what, double paints, double cpuMs) {
-        std::printf("    %-46s %8.0f %8.1f %10.2f %8.1f\n", what, paints, cpuMs,
+    std::printf("    %-42s %6s %8s %8s %10s %8s\n", "", "ticks", "paints", "cpu ms", "% of core",
+                "us/paint");
+    auto row = [&f](const char* what, double ticks, double paints, double cpuMs) {
+        std::printf("    %-42s %6.0f %8.0f %8.1f %10.2f %8.1f\n", what, ticks, paints, cpuMs,
                     cpuMs / (f.seconds * 10.0), paints > 0 ? cpuMs * 1000.0 / paints : 0.0);
     };
-    row("level meters", f.paints, f.meterCpuMs);
-    row("bare: the same fill painted to the screen", f.barePaints, f.bareCpuMs);
+    row("level meters", f.ticks, f.paints, f.meterCpuMs);
+    row("bare: the same fill painted to the screen", f.bareTicks, f.barePaints, f.bareCpuMs);
+    std::printf("    ticks: of %.0f; fewer when painting cannot keep up\n", f.seconds * 50);
     std::printf("    GDI objects left by the meters: %ld\n", f.gdiGrowth);
     std::printf("    ratio: %.2f\n", f.bareCpuMs > 0 ? f.meterCpuMs / f.bareCpuMs : 0.0);
 }
