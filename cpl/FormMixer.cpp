@@ -218,12 +218,13 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
         result = 0;
         return true;
     case WM_MOUSEWHEEL: {
-        // Down the rows; with Shift held, across the columns.
-        const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        // A row per notch down the rows; with Shift held, a column per
+        // notch across. A touch pad's fractions of a notch scroll as far.
+        const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
         const bool across = (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) != 0;
-        const int step = across ? m_parts.pitchX() : m_parts.row.cy;
-        ScrollTo(across ? POINT{m_scroll.x - notches * step, m_scroll.y}
-                        : POINT{m_scroll.x, m_scroll.y - notches * step});
+        const int step = ::MulDiv(delta, across ? m_parts.pitchX() : m_parts.row.cy, WHEEL_DELTA);
+        ScrollTo(across ? POINT{m_scroll.x - step, m_scroll.y}
+                        : POINT{m_scroll.x, m_scroll.y - step});
         result = 0;
         return true;
     }

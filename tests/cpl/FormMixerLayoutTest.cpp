@@ -92,6 +92,19 @@ TEST_F(FormMixerLayoutTest, TheLargestLayoutFitsTheWorkAreaAndEveryControlCanBeS
     EXPECT_TRUE(GetWindowLongPtrW(Window(), GWL_STYLE) & WS_HSCROLL);
     EXPECT_TRUE(GetWindowLongPtrW(Window(), GWL_STYLE) & WS_VSCROLL);
     EXPECT_FALSE(Reachable(ZeroDb(12)));
+
+    // The wheel: a row per notch, half a row for half a notch; Shift: across.
+    SendMessageW(Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    const LONG row = m_mixer->ScrollPosition().y;
+    EXPECT_GT(row, 0);
+    SendMessageW(Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
+    EXPECT_EQ(m_mixer->ScrollPosition().y, row - MulDiv(WHEEL_DELTA / 2, row, WHEEL_DELTA));
+    EXPECT_EQ(m_mixer->ScrollPosition().x, 0);
+    SendMessageW(Window(), WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -WHEEL_DELTA), 0);
+    EXPECT_GT(m_mixer->ScrollPosition().x, 0);
+    Scroll(Window(), WM_HSCROLL, SB_TOP);
+    Scroll(Window(), WM_VSCROLL, SB_TOP);
+
     const RECT firstRow = ScreenRect(RowLabel(0));
     const RECT firstColumn = ScreenRect(Strip(0));
     Scroll(Window(), WM_HSCROLL, SB_BOTTOM);
