@@ -25,3 +25,15 @@ double Percentile(std::vector<double> samples, double fraction)
     size_t index = static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
     return samples[index];
 }
+
+double ThreadCpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    auto ms = [](const FILETIME& t) {
+        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}

@@ -1,5 +1,6 @@
 #include "BenchMeterPaint.h"
 
+#include "BenchClock.h"
 #include "WtlLevelMeter.h"
 
 #include <windows.h>
@@ -18,18 +19,6 @@ constexpr int METER_HEIGHT = 150;
 constexpr int MAXIMUM = 6000;
 constexpr const wchar_t* HOST_CLASS = L"QuilloBenchMeterHost";
 constexpr const wchar_t* BARE_CLASS = L"QuilloBenchBareMeter";
-
-double ThreadCpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) {
-        return 0;
-    }
-    auto ms = [](const FILETIME& t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
 
 // A level that wanders as music does: a different position every tick.
 int NextPosition(unsigned& seed)

@@ -1,5 +1,6 @@
 #include "BenchMixerLoad.h"
 
+#include "BenchClock.h"
 #include "FormMixer.h"
 #include "HostChildProcess.h"
 #include "KorvelCplClient.h"
@@ -16,18 +17,6 @@ namespace {
 
 constexpr UINT_PTR BARE_TIMER = 1;
 constexpr DWORD STREAM_WAIT_MS = 30000;
-
-double ThreadCpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) {
-        return 0;
-    }
-    auto ms = [](const FILETIME& t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
 
 // Dispatches this thread's messages for `seconds`; the CPU time it took.
 double PumpFor(double seconds)
