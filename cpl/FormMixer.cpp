@@ -228,6 +228,15 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
         result = 0;
         return true;
     }
+    case WM_NEXTDLGCTL:
+        // Tab and the dialog keys move the focus in the default handling;
+        // once it has moved, its control is brought into view.
+        PostMessage(WM_MIXER_SHOW_FOCUS);
+        return false;
+    case WM_MIXER_SHOW_FOCUS:
+        ScrollFocusIntoView();
+        result = 0;
+        return true;
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
         result = 0;
@@ -669,6 +678,40 @@ void FormMixer::ScrollIntoView(const RECT& cell)
     const int x = HorizontalAxis(client.right).PositionShowing(m_scroll.x, cell.left, cell.right);
     const int y = VerticalAxis(client.bottom).PositionShowing(m_scroll.y, cell.top, cell.bottom);
     ScrollTo(POINT{x, y});
+}
+
+void FormMixer::ScrollFocusIntoView()
+{
+    HWND focus = ::GetFocus();
+    if (!m_built || focus == nullptr) {
+        return;
+    }
+    if (m_crosspoints && focus == m_crosspoints->Grid().m_hWnd) {
+        const WtlCellGrid& grid = m_crosspoints->Grid();
+        ScrollIntoView(grid.CellRect(grid.FocusColumn(), grid.FocusRow()));
+        return;
+    }
+    // A strip's control: along the axis its pane scrolls with the crosspoints.
+    const bool inColumns = ::IsChild(m_columnsPane.m_hWnd, focus) != FALSE;
+    if (!inColumns && !::IsChild(m_rowsPane.m_hWnd, focus)) {
+        return;
+    }
+    const WtlScrollPane& pane = inColumns ? m_columnsPane : m_rowsPane;
+    RECT control{};
+    ::GetWindowRect(focus, &control);
+    ::MapWindowPoints(nullptr, pane.m_hWnd, reinterpret_cast<POINT*>(&control), 2);
+    ::OffsetRect(&control, pane.Offset().x, pane.Offset().y);
+    RECT client{};
+    GetClientRect(&client);
+    POINT position = m_scroll;
+    if (inColumns) {
+        position.x =
+            HorizontalAxis(client.right).PositionShowing(m_scroll.x, control.left, control.right);
+    } else {
+        position.y =
+            VerticalAxis(client.bottom).PositionShowing(m_scroll.y, control.top, control.bottom);
+    }
+    ScrollTo(position);
 }
 
 SIZE FormMixer::ContentWindowSize(bool withBars) const

@@ -44,6 +44,8 @@ public:
     static constexpr uint32_t MAX_INPUT_PINS = KORVEL_MIXER_MAX_INPUT_PINS;
     static constexpr uint32_t MAX_WEIGHTS = KORVEL_MIXER_MAX_WEIGHTS;
     static constexpr COLORREF HEADER_COLOR = RGB(255, 255, 0);
+    // Posted after the dialog keys moved the focus: its control is scrolled into view.
+    static constexpr UINT WM_MIXER_SHOW_FOCUS = WM_APP + 25;
     // Separator bars and gaps, and header label rows: pixels at 96 DPI.
     static constexpr int BAR = 4;
     static constexpr int HEADER = 20;
@@ -139,6 +141,7 @@ private:
     void ScrollTo(POINT position);
     void OnScroll(int bar, int code);
     void ScrollIntoView(const RECT& cell);
+    void ScrollFocusIntoView();
     SIZE ContentWindowSize(bool withBars) const;
     RECT WorkArea() const;
     void OnGetMinMaxInfo(MINMAXINFO& info) const;

@@ -121,6 +121,15 @@ TEST_F(FormMixerLayoutTest, TheLargestLayoutFitsTheWorkAreaAndEveryControlCanBeS
     EXPECT_EQ(ScreenRect(Strip(0)).left, firstColumn.left);
     EXPECT_EQ(ScreenRect(RowLabel(0)).top, firstRow.top);
 
+    // Tab onto a control out of view scrolls it in.
+    SetFocus(ZeroDb(11));
+    MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_TRUE(IsDialogMessageW(Window(), &tab));
+    HWND next = GetFocus();
+    ASSERT_TRUE(IsChild(Strip(12), next)) << "Tab goes on into the last strip";
+    EXPECT_TRUE(DevicePageHost::PumpUntil([&] { return Reachable(next); }, 2000));
+    Scroll(Window(), WM_HSCROLL, SB_TOP);
+
     // Too short even for the faders: the scroll range goes on through them.
     Resize(Window(), 400, 300);
     Scroll(Window(), WM_HSCROLL, SB_BOTTOM);
