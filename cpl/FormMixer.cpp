@@ -85,22 +85,6 @@ std::wstring KeyName(const KorvelDeviceInfo& info)
     return name.empty() ? L"_" : name;
 }
 
-// A scroll bar over the whole of an axis, its thumb the view.
-void SetScrollRange(HWND window, int bar, const WtlFrozenAxis& axis, int view)
-{
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_RANGE | SIF_PAGE;
-    info.nMax = axis.Range() > 0 ? axis.Total() - 1 : 0;
-    info.nPage = axis.Range() > 0 ? static_cast<UINT>(view) : 0;
-    ::SetScrollInfo(window, bar, &info, TRUE);
-}
-
-bool HasStyle(HWND window, DWORD style)
-{
-    return (static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)) & style) != 0;
-}
-
 } // namespace
 
 FormMixer::FormMixer(KorvelCplClient& client, uint32_t keyWord0, uint32_t keyWord1,
@@ -182,6 +166,9 @@ void FormMixer::ReadWeights()
 bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam, LPARAM lParam,
                                      LRESULT& result)
 {
+    if (m_panes.ProcessMessage(message, wParam, lParam, result)) {
+        return true;
+    }
     switch (message) {
     case WM_INITDIALOG: {
         ShowWindow(SW_HIDE);
@@ -204,41 +191,6 @@ bool FormMixer::ProcessWindowMessage(HWND /*hwnd*/, UINT message, WPARAM wParam,
         if (wParam == TIMER_ID) {
             OnTimer();
         }
-        result = 0;
-        return true;
-    case WM_SIZE:
-        Layout();
-        return false;
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-        if (lParam != 0) {
-            return false; // a control's, not the window's
-        }
-        OnScroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
-        result = 0;
-        return true;
-    case WM_MOUSEWHEEL: {
-        // A row per notch down the rows; with Shift held, a column per
-        // notch across. A touch pad's fractions of a notch scroll as far.
-        const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-        const bool across = (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) != 0;
-        const int step = ::MulDiv(delta, across ? m_parts.pitchX() : m_parts.row.cy, WHEEL_DELTA);
-        ScrollTo(across ? POINT{m_scroll.x - step, m_scroll.y}
-                        : POINT{m_scroll.x, m_scroll.y - step});
-        result = 0;
-        return true;
-    }
-    case WM_NEXTDLGCTL:
-        // Tab and the dialog keys move the focus in the default handling;
-        // once it has moved, its control is brought into view.
-        PostMessage(WM_MIXER_SHOW_FOCUS);
-        return false;
-    case WM_MIXER_SHOW_FOCUS:
-        ScrollFocusIntoView();
-        result = 0;
-        return true;
-    case WM_GETMINMAXINFO:
-        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
         result = 0;
         return true;
     case WM_DPICHANGED: {
@@ -283,14 +235,14 @@ void FormMixer::Build()
         return;
     }
     OpenViews();
-    if (!MeasureParts()) {
+    FormMixerPanes::Parts parts;
+    if (!MeasureParts(parts)) {
         return;
     }
-    CreatePanes();
+    CreatePanes(parts);
     BuildRows();
     BuildCrosspoints();
     BuildColumns();
-    m_built = true;
     PlaceOnOpen();
     ReadWeights();
     ReadGains();
@@ -303,13 +255,8 @@ void FormMixer::TearDown()
         ::KillTimer(m_hWnd, m_timer);
         m_timer = 0;
     }
-    m_built = false;
     // The panes take their children with them; the forms' objects go after their windows.
-    for (WtlScrollPane* pane : {&m_rowsPane, &m_gridPane, &m_columnsPane}) {
-        if (pane->m_hWnd != nullptr) {
-            ::DestroyWindow(pane->m_hWnd);
-        }
-    }
+    m_panes.Destroy();
     for (HWND control : m_headers) {
         if (::IsWindow(control)) {
             ::DestroyWindow(control);
@@ -330,10 +277,6 @@ void FormMixer::TearDown()
     m_outputPinCount = m_inputPinCount = 0;
     m_outputLevelCount = m_inputLevelCount = 0;
     m_gainCount = m_weightCount = 0;
-    m_scroll = POINT{0, 0};
-    if (m_hWnd != nullptr) {
-        ::ShowScrollBar(m_hWnd, SB_BOTH, FALSE);
-    }
     m_panelView.CloseAll();
     m_mixerView.CloseAll();
 }
@@ -378,11 +321,10 @@ void FormMixer::OpenViews()
     (void)m_mixerView.OpenMixerView(name);
 }
 
-bool FormMixer::MeasureParts()
+bool FormMixer::MeasureParts(FormMixerPanes::Parts& parts)
 {
     // From the templates, in this window's font: the strips are child
     // dialogs of the same font, so the dialog manager gives them these sizes.
-    Parts parts;
     parts.bar = WtlDpi::Scale(m_hWnd, BAR);
     parts.header = WtlDpi::Scale(m_hWnd, HEADER);
     parts.rows = static_cast<int>(m_inputPinCount / 2); // an odd last pin has no pair
@@ -392,44 +334,40 @@ bool FormMixer::MeasureParts()
                                          parts.column)) {
         return false;
     }
-    m_parts = parts;
     return true;
 }
 
-void FormMixer::CreatePanes()
+void FormMixer::CreatePanes(const FormMixerPanes::Parts& parts)
 {
-    const RECT none{0, 0, 0, 0};
-    m_rowsPane.Create(m_instance, m_hWnd, none);
-    m_gridPane.Create(m_instance, m_hWnd, none);
-    m_columnsPane.Create(m_instance, m_hWnd, none);
+    m_panes.Create(m_instance, m_hWnd, parts);
     m_headers.push_back(AddHeader(m_hWnd, m_hardwareInputs ? L"Hardware Inputs" : L"Software Outputs",
-                                  0, 0, m_parts.rowsWidth()));
+                                  0, 0, parts.rowsWidth()));
 }
 
 void FormMixer::BuildRows()
 {
-    const Parts& p = m_parts;
+    const FormMixerPanes::Parts& p = m_panes.Sizes();
     for (int r = 0; r < p.rows; ++r) {
         const KorvelMixerPin& left = m_inputPins[2 * r];
         const KorvelMixerPin& right = m_inputPins[2 * r + 1];
         const KorvelMixerLevel* levels =
             AppendLevels(m_inputLevels, m_inputLevelCount, left, right);
         const int y = r * p.row.cy;
-        AddChild(m_rowsPane, m_inputStrips,
+        AddChild(m_panes.Rows(), m_inputStrips,
                  std::make_unique<FormStereoInputCtrl>(MixerPinLabels::InputPair(left, right),
                                                        &levels[0], &levels[1]),
                  p.bar, y + p.bar);
-        AddBar(m_rowsPane, 0, y, p.bar, p.row.cy + p.bar);
-        AddBar(m_rowsPane, p.bar, y, p.row.cx, p.bar);
+        AddBar(m_panes.Rows(), 0, y, p.bar, p.row.cy + p.bar);
+        AddBar(m_panes.Rows(), p.bar, y, p.row.cx, p.bar);
     }
     if (p.rows > 0) {
-        AddBar(m_rowsPane, p.bar, p.rows * p.row.cy, p.row.cx, p.bar);
+        AddBar(m_panes.Rows(), p.bar, p.rows * p.row.cy, p.row.cx, p.bar);
     }
 }
 
 void FormMixer::BuildCrosspoints()
 {
-    const Parts& p = m_parts;
+    const FormMixerPanes::Parts& p = m_panes.Sizes();
     for (int c = 0; c < p.columns; ++c) {
         const KorvelMixerPin& outLeft = m_outputPins[2 * c];
         const KorvelMixerPin& outRight = m_outputPins[2 * c + 1];
@@ -460,18 +398,19 @@ void FormMixer::BuildCrosspoints()
     geometry.bar = p.bar;
     geometry.insetX = inset.right;
     geometry.insetY = inset.bottom;
-    HWND grid = m_crosspoints->Create(m_instance, m_gridPane.m_hWnd, geometry, 0, 0);
+    HWND grid = m_crosspoints->Create(m_instance, m_panes.Crosspoints().m_hWnd, geometry, 0, 0);
     if (grid == nullptr) {
         m_crosspoints.reset();
         return;
     }
     ::SendMessageW(grid, WM_SETFONT, SendMessage(WM_GETFONT), FALSE);
-    m_crosspoints->OnFocusMoved([this](const RECT& cell) { ScrollIntoView(cell); });
+    m_crosspoints->OnFocusMoved([this](const RECT& cell) { m_panes.ScrollIntoView(cell); });
+    m_panes.SetGrid(&m_crosspoints->Grid());
 }
 
 void FormMixer::BuildColumns()
 {
-    const Parts& p = m_parts;
+    const FormMixerPanes::Parts& p = m_panes.Sizes();
     for (int c = 0; c < p.columns; ++c) {
         const KorvelMixerPin& left = m_outputPins[2 * c];
         const KorvelMixerPin& right = m_outputPins[2 * c + 1];
@@ -482,12 +421,12 @@ void FormMixer::BuildColumns()
         gains[1] = KorvelMixerGain{right, 0, 0, 0};
         m_gainCount += 2;
         const int x = c * p.pitchX();
-        AddChild(m_columnsPane, m_outputStrips,
+        AddChild(m_panes.Columns(), m_outputStrips,
                  std::make_unique<FormStereoOutputCtrl>(
                      m_client, m_key, MixerPinLabels::OutputPair(left, right), &gains[0],
                      &gains[1], &levels[0], &levels[1]),
                  x + p.bar, 0);
-        AddBar(m_columnsPane, x, 0, p.bar, p.column.cy);
+        AddBar(m_panes.Columns(), x, 0, p.bar, p.column.cy);
     }
     BuildLowerHeaders();
 }
@@ -496,7 +435,7 @@ void FormMixer::BuildLowerHeaders()
 {
     // Each run of hardware outputs or of virtual inputs gets a header
     // spanning exactly its own columns.
-    const Parts& p = m_parts;
+    const FormMixerPanes::Parts& p = m_panes.Sizes();
     for (int first = 0; first < p.columns;) {
         const bool virtuals = MixerPinLabels::IsVirtual(m_outputPins[2 * first]);
         int last = first;
@@ -506,7 +445,7 @@ void FormMixer::BuildLowerHeaders()
         }
         const int left = first * p.pitchX() + p.bar;
         const int right = last * p.pitchX() + p.bar + p.column.cx;
-        m_headers.push_back(AddHeader(m_columnsPane.m_hWnd,
+        m_headers.push_back(AddHeader(m_panes.Columns().m_hWnd,
                                       virtuals ? L"Virtual Inputs" : L"Hardware Outputs", left,
                                       p.column.cy, right - left));
         first = last + 1;
@@ -518,7 +457,7 @@ HWND FormMixer::AddHeader(HWND parent, const wchar_t* text, int x, int y, int wi
 {
     HWND label = ::CreateWindowExW(0, L"Static", text,
                                    WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, x, y, width,
-                                   m_parts.header, parent, nullptr, m_instance, nullptr);
+                                   m_panes.Sizes().header, parent, nullptr, m_instance, nullptr);
     if (label != nullptr) {
         ::SendMessageW(label, WM_SETFONT, SendMessage(WM_GETFONT), FALSE);
     }
@@ -552,208 +491,16 @@ bool FormMixer::IsHeader(HWND control) const
     return std::find(m_headers.begin(), m_headers.end(), control) != m_headers.end();
 }
 
-WtlFrozenAxis FormMixer::HorizontalAxis(int view) const
-{
-    const Parts& p = m_parts;
-    return WtlFrozenAxis({0, p.rowsWidth(), p.columns * p.pitchX(), p.pitchX()}, view);
-}
 
-WtlFrozenAxis FormMixer::VerticalAxis(int view) const
-{
-    const Parts& p = m_parts;
-    return WtlFrozenAxis({p.header, p.bandHeight(), p.rows * p.row.cy + p.bar, p.row.cy}, view);
-}
 
-void FormMixer::ShowNeededScrollBars()
-{
-    // The client area without scroll bars, then each bar that the content
-    // needs; a bar taking room can make the other one needed too.
-    RECT client{};
-    GetClientRect(&client);
-    const int fullWidth =
-        client.right + (HasStyle(m_hWnd, WS_VSCROLL) ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
-    const int fullHeight =
-        client.bottom + (HasStyle(m_hWnd, WS_HSCROLL) ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
-    bool across = false;
-    bool down = false;
-    for (int pass = 0; pass < 2; ++pass) {
-        const int width = fullWidth - (down ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
-        const int height = fullHeight - (across ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
-        across = HorizontalAxis(width).Range() > 0;
-        down = VerticalAxis(height).Range() > 0;
-    }
-    if (across != HasStyle(m_hWnd, WS_HSCROLL)) {
-        ::ShowScrollBar(m_hWnd, SB_HORZ, across);
-    }
-    if (down != HasStyle(m_hWnd, WS_VSCROLL)) {
-        ::ShowScrollBar(m_hWnd, SB_VERT, down);
-    }
-}
 
-void FormMixer::Layout()
-{
-    if (!m_built || m_inLayout) {
-        return;
-    }
-    m_inLayout = true;
-    ShowNeededScrollBars();
-    RECT client{};
-    GetClientRect(&client);
-    const WtlFrozenAxis across = HorizontalAxis(client.right);
-    const WtlFrozenAxis down = VerticalAxis(client.bottom);
-    const int header = m_parts.header;
-    const int left = across.FrozenShown();
-    const int width = across.BodyShown();
-    const int height = down.BodyShown();
-    ::MoveWindow(m_rowsPane.m_hWnd, 0, header, left, height, TRUE);
-    ::MoveWindow(m_gridPane.m_hWnd, left, header, width, height, TRUE);
-    ::MoveWindow(m_columnsPane.m_hWnd, left, header + height, width, down.FrozenShown(), TRUE);
-    SetScrollRange(m_hWnd, SB_HORZ, across, client.right);
-    SetScrollRange(m_hWnd, SB_VERT, down, client.bottom);
-    m_inLayout = false;
-    ScrollTo(m_scroll);
-}
 
-void FormMixer::ScrollTo(POINT position)
-{
-    if (!m_built) {
-        return;
-    }
-    RECT client{};
-    GetClientRect(&client);
-    const WtlFrozenAxis across = HorizontalAxis(client.right);
-    const WtlFrozenAxis down = VerticalAxis(client.bottom);
-    m_scroll = POINT{std::clamp<LONG>(position.x, 0, across.Range()),
-                     std::clamp<LONG>(position.y, 0, down.Range())};
-    m_rowsPane.ScrollTo(across.FrozenOffset(m_scroll.x), down.BodyOffset(m_scroll.y));
-    m_gridPane.ScrollTo(across.BodyOffset(m_scroll.x), down.BodyOffset(m_scroll.y));
-    m_columnsPane.ScrollTo(across.BodyOffset(m_scroll.x), down.FrozenOffset(m_scroll.y));
-    ::SetScrollPos(m_hWnd, SB_HORZ, m_scroll.x, TRUE);
-    ::SetScrollPos(m_hWnd, SB_VERT, m_scroll.y, TRUE);
-}
 
-void FormMixer::OnScroll(int bar, int code)
-{
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    ::GetScrollInfo(m_hWnd, bar, &info);
-    const bool across = bar == SB_HORZ;
-    const int line = across ? m_parts.pitchX() : m_parts.row.cy;
-    const int page = std::max(static_cast<int>(info.nPage) - line, line);
-    int position = across ? m_scroll.x : m_scroll.y;
-    switch (code) {
-    case SB_LINEUP:
-        position -= line;
-        break;
-    case SB_LINEDOWN:
-        position += line;
-        break;
-    case SB_PAGEUP:
-        position -= page;
-        break;
-    case SB_PAGEDOWN:
-        position += page;
-        break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-        position = info.nTrackPos;
-        break;
-    case SB_TOP:
-        position = 0;
-        break;
-    case SB_BOTTOM:
-        position = info.nMax;
-        break;
-    default:
-        return;
-    }
-    ScrollTo(across ? POINT{position, m_scroll.y} : POINT{m_scroll.x, position});
-}
 
-void FormMixer::ScrollIntoView(const RECT& cell)
-{
-    RECT client{};
-    GetClientRect(&client);
-    const int x = HorizontalAxis(client.right).PositionShowing(m_scroll.x, cell.left, cell.right);
-    const int y = VerticalAxis(client.bottom).PositionShowing(m_scroll.y, cell.top, cell.bottom);
-    ScrollTo(POINT{x, y});
-}
 
-void FormMixer::ScrollFocusIntoView()
-{
-    HWND focus = ::GetFocus();
-    if (!m_built || focus == nullptr) {
-        return;
-    }
-    if (m_crosspoints && focus == m_crosspoints->Grid().m_hWnd) {
-        const WtlCellGrid& grid = m_crosspoints->Grid();
-        ScrollIntoView(grid.CellRect(grid.FocusColumn(), grid.FocusRow()));
-        return;
-    }
-    // A strip's control: along the axis its pane scrolls with the crosspoints.
-    const bool inColumns = ::IsChild(m_columnsPane.m_hWnd, focus) != FALSE;
-    if (!inColumns && !::IsChild(m_rowsPane.m_hWnd, focus)) {
-        return;
-    }
-    const WtlScrollPane& pane = inColumns ? m_columnsPane : m_rowsPane;
-    RECT control{};
-    ::GetWindowRect(focus, &control);
-    ::MapWindowPoints(nullptr, pane.m_hWnd, reinterpret_cast<POINT*>(&control), 2);
-    ::OffsetRect(&control, pane.Offset().x, pane.Offset().y);
-    RECT client{};
-    GetClientRect(&client);
-    POINT position = m_scroll;
-    if (inColumns) {
-        position.x =
-            HorizontalAxis(client.right).PositionShowing(m_scroll.x, control.left, control.right);
-    } else {
-        position.y =
-            VerticalAxis(client.bottom).PositionShowing(m_scroll.y, control.top, control.bottom);
-    }
-    ScrollTo(position);
-}
 
-SIZE FormMixer::ContentWindowSize(bool withBars) const
-{
-    RECT window{0, 0, HorizontalAxis(0).Total(), VerticalAxis(0).Total()};
-    if (withBars) {
-        window.right += ::GetSystemMetrics(SM_CXVSCROLL);
-        window.bottom += ::GetSystemMetrics(SM_CYHSCROLL);
-    }
-    ::AdjustWindowRectEx(&window, GetStyle() & ~(WS_HSCROLL | WS_VSCROLL), FALSE, GetExStyle());
-    return SIZE{window.right - window.left, window.bottom - window.top};
-}
 
-RECT FormMixer::WorkArea() const
-{
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        return RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    }
-    return monitor.rcWork;
-}
 
-void FormMixer::OnGetMinMaxInfo(MINMAXINFO& info) const
-{
-    if (!m_built) {
-        return;
-    }
-    // At most the content (with room for bars that a narrower side needs)
-    // and the work area; at least the corner, one row and one column.
-    const RECT work = WorkArea();
-    const SIZE most = ContentWindowSize(true);
-    info.ptMaxTrackSize.x = std::min<LONG>(most.cx, work.right - work.left);
-    info.ptMaxTrackSize.y = std::min<LONG>(most.cy, work.bottom - work.top);
-    info.ptMaxSize = info.ptMaxTrackSize;
-    info.ptMaxPosition = POINT{work.left, work.top};
-    RECT least{0, 0, m_parts.rowsWidth() + m_parts.pitchX() + ::GetSystemMetrics(SM_CXVSCROLL),
-               m_parts.header + m_parts.row.cy + ::GetSystemMetrics(SM_CYHSCROLL)};
-    ::AdjustWindowRectEx(&least, GetStyle() & ~(WS_HSCROLL | WS_VSCROLL), FALSE, GetExStyle());
-    info.ptMinTrackSize.x = std::min(least.right - least.left, info.ptMaxTrackSize.x);
-    info.ptMinTrackSize.y = std::min(least.bottom - least.top, info.ptMaxTrackSize.y);
-}
 
 void FormMixer::PlaceOnOpen()
 {
@@ -762,7 +509,7 @@ void FormMixer::PlaceOnOpen()
     // other side's scroll bar) and moved into it.
     RECT window{};
     GetWindowRect(&window);
-    const SIZE content = ContentWindowSize(false);
+    const SIZE content = m_panes.ContentWindowSize(false);
     window.right = window.left + content.cx;
     window.bottom = window.top + content.cy;
     WtlRegistrySetting setting(m_placementKey.c_str());
@@ -771,7 +518,7 @@ void FormMixer::PlaceOnOpen()
     if (restored) {
         window = kept;
     }
-    const RECT work = WorkArea();
+    const RECT work = m_panes.WorkArea();
     const int workWidth = work.right - work.left;
     const int workHeight = work.bottom - work.top;
     int width = window.right - window.left;
@@ -782,18 +529,18 @@ void FormMixer::PlaceOnOpen()
     if (!restored && width > workWidth) {
         height += ::GetSystemMetrics(SM_CYHSCROLL);
     }
-    const SIZE most = ContentWindowSize(true);
+    const SIZE most = m_panes.ContentWindowSize(true);
     width = std::min({width, workWidth, static_cast<int>(most.cx)});
     height = std::min({height, workHeight, static_cast<int>(most.cy)});
     const int x = std::clamp<int>(window.left, work.left, work.right - width);
     const int y = std::clamp<int>(window.top, work.top, work.bottom - height);
     SetWindowPos(nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    Layout();
+    m_panes.Layout();
 }
 
 void FormMixer::SavePlacement()
 {
-    if (!m_built || m_placementKey.empty()) {
+    if (!m_panes.IsCreated() || m_placementKey.empty()) {
         return;
     }
     WtlRegistrySetting setting(m_placementKey.c_str());

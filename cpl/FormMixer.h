@@ -17,6 +17,7 @@
 // kernel driver reports, closing tears it all down again. All requests go
 // to the device object of the window's key in the panel's shared client.
 #include "FormMixerCrosspoints.h"
+#include "FormMixerPanes.h"
 #include "FormStaticText.h"
 #include "FormStereoInputCtrl.h"
 #include "FormStereoOutputCtrl.h"
@@ -24,7 +25,6 @@
 #include "KorvelDriver.h"
 #include "KorvelMixerRecords.h"
 #include "WtlDialogImpl.h"
-#include "WtlFrozenAxis.h"
 #include "WtlGdiOwners.h"
 #include "WtlScrollPane.h"
 #include "resource.h"
@@ -44,8 +44,6 @@ public:
     static constexpr uint32_t MAX_INPUT_PINS = KORVEL_MIXER_MAX_INPUT_PINS;
     static constexpr uint32_t MAX_WEIGHTS = KORVEL_MIXER_MAX_WEIGHTS;
     static constexpr COLORREF HEADER_COLOR = RGB(255, 255, 0);
-    // Posted after the dialog keys moved the focus: its control is scrolled into view.
-    static constexpr UINT WM_MIXER_SHOW_FOCUS = WM_APP + 25;
     // Separator bars and gaps, and header label rows: pixels at 96 DPI.
     static constexpr int BAR = 4;
     static constexpr int HEADER = 20;
@@ -95,34 +93,19 @@ public:
     bool IsTimerRunning() const { return m_timer != 0; }
     bool AreViewsOpen() const { return m_panelView.IsOpen() || m_mixerView.IsOpen(); }
     // The scroll position (0, 0 when everything fits).
-    POINT ScrollPosition() const { return m_scroll; }
+    POINT ScrollPosition() const { return m_panes.Position(); }
     // The registry key of this window's placement (empty before the first build).
     const std::wstring& PlacementKey() const { return m_placementKey; }
 
 private:
-    // Pixel sizes of the window's parts for its font and DPI.
-    struct Parts
-    {
-        int bar = BAR;
-        int header = HEADER;
-        SIZE row{};    // an input strip
-        SIZE column{}; // an output strip
-        int rows = 0;
-        int columns = 0;
-        int pitchX() const { return column.cx + bar; }
-        int rowsWidth() const { return bar + row.cx; }
-        // The columns' strips and their headers; nothing without columns.
-        int bandHeight() const { return columns > 0 ? column.cy + header : 0; }
-    };
-
     KorvelDevice* Device() const { return m_client.FindDevice(m_key.word0, m_key.word1); }
     void Build();
     void TearDown();
     void ReadPins(KorvelDevice& device);
     void ShowNoPins();
     void OpenViews();
-    bool MeasureParts();
-    void CreatePanes();
+    bool MeasureParts(FormMixerPanes::Parts& parts);
+    void CreatePanes(const FormMixerPanes::Parts& parts);
     void BuildRows();
     void BuildCrosspoints();
     void BuildColumns();
@@ -132,19 +115,7 @@ private:
     void OnTimer();
     bool IsHeader(HWND control) const;
 
-    // Layout: the two axes for the client area, the panes placed in it and
-    // the scroll bars; the window's size limits and its first placement.
-    WtlFrozenAxis HorizontalAxis(int view) const;
-    WtlFrozenAxis VerticalAxis(int view) const;
-    void Layout();
-    void ShowNeededScrollBars();
-    void ScrollTo(POINT position);
-    void OnScroll(int bar, int code);
-    void ScrollIntoView(const RECT& cell);
-    void ScrollFocusIntoView();
-    SIZE ContentWindowSize(bool withBars) const;
-    RECT WorkArea() const;
-    void OnGetMinMaxInfo(MINMAXINFO& info) const;
+    // The kept placement, cut to the content and the work area.
     void PlaceOnOpen();
     void SavePlacement();
 
@@ -173,19 +144,13 @@ private:
     std::array<KorvelMixerWeight, MAX_WEIGHTS> m_weights{};
     uint32_t m_weightCount = 0;
 
-    Parts m_parts;
-    WtlScrollPane m_rowsPane;
-    WtlScrollPane m_gridPane;
-    WtlScrollPane m_columnsPane;
+    FormMixerPanes m_panes;
     std::vector<std::unique_ptr<FormStereoOutputCtrl>> m_outputStrips;
     std::vector<std::unique_ptr<FormStereoInputCtrl>> m_inputStrips;
     std::unique_ptr<FormMixerCrosspoints> m_crosspoints;
     std::vector<HWND> m_bars;
     std::vector<HWND> m_headers;
     std::unique_ptr<FormStaticText> m_noPins;
-    POINT m_scroll{0, 0};
-    bool m_built = false; // panes and strips exist
-    bool m_inLayout = false;
 
     KorvelDriver m_panelView;
     KorvelDriver m_mixerView;
